@@ -1,0 +1,27 @@
+#pragma once
+// The run state that the conversion worker and the user-interface thread share.
+
+#include <mutex>
+
+inline constexpr int kRunIdle = 0;
+inline constexpr int kRunRunning = 1;
+inline constexpr int kRunAbortRequested = -1;
+
+struct RunState {
+    std::mutex guiLock;               // guards conversionRunning only
+    int conversionRunning = kRunIdle; // 0 idle, 1 running, -1 abort requested
+};
+
+// Reads the run state under the lock.
+inline int Gui_GetConversionRunning(RunState &run)
+{
+    std::lock_guard lock(run.guiLock);
+    return run.conversionRunning;
+}
+
+// Writes the run state under the lock.
+inline void Gui_SetConversionRunning(RunState &run, int state)
+{
+    std::lock_guard lock(run.guiLock);
+    run.conversionRunning = state;
+}

@@ -1,0 +1,47 @@
+#pragma once
+// The ".wv" waveform file: a text header of tags in curly braces, 16-bit I/Q pairs (I first,
+// least significant byte first) and a closing brace. The file is written under a temporary
+// name in the target's directory and only takes the target's name when the caller accepts it,
+// so a failed or rejected job never destroys an existing file.
+
+#include <cstdint>
+#include <string>
+
+inline constexpr int kMaxOutputPairs = 536870911;   // keeps 4n + 1 within 32 bits
+
+struct ZmxFile {
+    int handle = -1;            // the open temporary file; -1 when invalid
+    std::string targetPath;     // the name the file takes when accepted
+    std::string temporaryPath;  // where it is written meanwhile
+    int commentLength = 0;      // L: the patch positions follow from it and the clock text
+    int64_t levelOffsetsPos = 0;// absolute positions of the three placeholders
+    int64_t samplesPos = 0;
+    int64_t waveformPos = 0;
+};
+
+// Creates the temporary file and writes the header with `comment` and the clock
+// clockMHz x 1,000,000 Hz. On failure (creation or a short header write) the result's handle
+// is -1 and no temporary file is left.
+ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, double clockMHz);
+
+// Appends `count` pairs, each value rounded to floor(x + 0.5) and saturated to 16 bits.
+// Returns 1 when all 4 x count bytes were written, else 0.
+[[nodiscard]] int Conversion_WriteZmxSamples(ZmxFile &file, int count, const double *i, const double *q);
+
+// Finishes the file: appends "}", patches the level offsets ("%07.3f,%07.3f" of
+// 20 log10(peak / rms) and 20 log10(32767 / peak)), SAMPLES (n) and WAVEFORM (4n + 1) at the
+// positions taken from the header as written, and closes it. The file keeps its temporary name
+// until it is accepted or discarded.
+void Conversion_FinishZmxFile(ZmxFile &file, int pairs, double peak, double rms);
+
+// Gives the finished file the target's name, replacing an existing file. Returns 1 on success;
+// on failure the temporary file is removed and the target left untouched.
+[[nodiscard]] int Conversion_AcceptZmxFile(ZmxFile &file);
+
+// Closes (if open) and removes the temporary file of a rejected, failed or aborted job; the
+// target is left untouched.
+void Conversion_DiscardZmxFile(ZmxFile &file);
+
+// True for the names of temporary output files, so that leftovers of a killed run can be
+// recognised and removed.
+bool Conversion_IsTemporaryOutputName(const std::string &fileName);

@@ -1,0 +1,58 @@
+#pragma once
+// Sample formats and the decoding of single values from raw bytes or from text.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+// Format codes; the order is fixed. Codes 0 to 2 are text formats, all others binary.
+enum SampleFormat : int {
+    kTextInteger = 0,
+    kTextFloatingPoint = 1,
+    kTextHexadecimal = 2,
+    kFloat32 = 3,
+    kFloat64 = 4,
+    kInt8 = 5,
+    kUInt8 = 6,
+    kInt16 = 7,
+    kUInt16 = 8,
+    kInt32 = 9,
+    kUInt32 = 10,
+    kInt64 = 11,
+    kUInt64 = 12,
+};
+inline constexpr int kFormatCount = 13;
+
+struct FormatInfo {
+    std::string_view displayText;
+    int bytesPerValue;  // -1 for the text formats
+};
+extern const std::array<FormatInfo, kFormatCount> kFormats;
+
+inline bool Parser_IsTextFormat(int code) { return code >= 0 && code <= 2; }
+
+// Looks the display text up (exact, case-sensitive). A text that matches no format gives
+// code 12 ("64 Bit Unsigned Integer") with 8 bytes per value.
+void Parser_GetFormatFromString(std::string_view text, int *code, int *bytesPerValue);
+
+// Decodes the next text value at or shortly after `text` (codes 0 to 2 only). `text` is
+// NUL-terminated. Up to 50 start positions are tried, never beyond the NUL. Returns 1 when a
+// value was found: *value holds it, *offset the characters skipped before the successful parse
+// and *length the characters it consumed. Returns 0 otherwise (*value 0.0).
+int Parser_ExtractTextValueFromBuffer(int code, const char *text, double *value, int *offset, int *length);
+
+// Decodes value number `index` (counted in values of the format's size) of `buffer`
+// (codes 3 to 12 only; any other code leaves *value unchanged). With swapBytes 1 the bytes of
+// 2-, 4- and 8-byte values are reversed first.
+void Parser_ExtractBinaryValueFromBuffer(int code, const void *buffer, int64_t index, int swapBytes, double *value);
+
+// Reverse the order of the 2, 4 or 8 bytes at p, in place.
+void Parser_ToOtherEndian16(void *p);
+void Parser_ToOtherEndian32(void *p);
+void Parser_ToOtherEndian64(void *p);
+
+// Writes the decimal text of value into text (at least 21 bytes).
+void Parser_Int64ToString(int64_t value, char *text);
+
+// 1 when the host stores integers least significant byte first.
+int Parser_HostIsLittleEndian();

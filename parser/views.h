@@ -1,0 +1,120 @@
+#pragma once
+// The content of the analysis pages and of the few main-panel controls that core logic sets.
+// Core writes these plain fields; a view draws them. Control names in comments are the
+// objectName of the widget that shows the field.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "configuration/color.h"
+
+inline constexpr int kDumpColumns = 70;
+inline constexpr Rgb kBlack{0, 0, 0};
+inline constexpr Rgb kCursorGrey{240, 240, 240};
+
+// One hex dump (TABLE_HEADER or TABLE_TRAILER): rows x 70 string cells, each with a background.
+struct DumpTable {
+    std::string label;                // "Header Preview", or "Job 1: First %d Bytes"
+    int rows = 1;
+    std::vector<std::string> cells = std::vector<std::string>(kDumpColumns);  // row-major
+    std::vector<Rgb> colors = std::vector<Rgb>(kDumpColumns, kWhite);         // row-major
+    Rgb row1TextColor = kWhite;       // the empty state paints row 1 white on white
+    int activeRow = 1;                // 1-based
+    int activeColumn = 1;             // 1-based
+    bool visible = true;
+
+    // Cell (row, column), both 1-based.
+    std::string &cell(int row, int column) { return cells[(row - 1) * kDumpColumns + column - 1]; }
+    Rgb &color(int row, int column) { return colors[(row - 1) * kDumpColumns + column - 1]; }
+    const Rgb &color(int row, int column) const { return colors[(row - 1) * kDumpColumns + column - 1]; }
+};
+
+// One row of TABLE_CURRENT_VALUES.
+struct CurrentValuesRow {
+    std::string label;
+    std::string value;
+    bool editable = false;
+    int64_t maximum = 0;              // largest value a user may type, while editable
+    Rgb background = kGrey;           // columns 1 and 2
+};
+
+// The "Metadata Analysis" page.
+struct MetadataView {
+    DumpTable header;                 // TABLE_HEADER
+    DumpTable trailer;                // TABLE_TRAILER
+    std::array<CurrentValuesRow, 6> currentValues;  // TABLE_CURRENT_VALUES, rows 1 to 6
+};
+
+// A graph cursor.
+struct GraphCursor {
+    double x = 0.0;
+    double y = 0.0;
+    Rgb color{200, 100, 0};
+    int mode = 1;                     // 1: the user can drag it; 0: fixed
+    bool enabled = true;
+};
+
+// The "IQ Analysis" page controls that core logic sets.
+struct IqPageView {
+    std::string totalLabel = "Total IQ Samples";  // NUMERIC_TOTAL label
+    int64_t total = 0;                             // NUMERIC_TOTAL
+    int64_t interval = 0;                          // NUMERIC_INTERVAL
+    bool intervalVisible = true;
+    int64_t position = 1;                          // NUMERICSLIDE_POSITION
+    bool positionDimmed = true;
+    bool positionVisible = true;
+    bool scaleChecked = false;                     // CHECKBOX_SCALE
+    bool scaleVisible = true;
+    bool endOfLoopVisible = true;     // SPLITTER_EOL, TEXTMSG_EOL, GRAPH_EOL and their check boxes
+    bool cursorRingVisible = true;                 // RING_CURSOR
+    std::vector<std::string> cursorRing{"Cursor=Interval Start", "Cursor=Interval Stop"};
+    bool autoAdjustVisible = false;                // BUTTON_AUTO_ADJUST
+    GraphCursor intervalCursor{0.5, 0.0, kCursorGrey, 0, true};  // cursor 3 of GRAPH
+    double intervalCursorX = 0.5;
+};
+
+// The two cursors of the signal processing graph: the edges of the output band.
+struct SignalProcessingView {
+    std::array<GraphCursor, 2> bandCursors{GraphCursor{-0.5, 0.0}, GraphCursor{0.5, 0.0}};
+};
+
+inline constexpr const char *kHintAddJob = "You have to add a job in files tab before you can analyze it";
+inline constexpr const char *kHintCouldNotOpen = "Job 1 file(s) could not be opened for analysis";
+
+// Hint texts of the pages: TEXT_ADD_FILES_HERE (Files) and the three TEXT_ADD_FIRST.
+struct HintView {
+    bool addFilesHereVisible = true;
+    std::string addFirstText = kHintAddJob;
+    bool addFirstVisible = true;
+};
+
+inline constexpr const char *kConvertStart = "Start conversion jobs";
+inline constexpr const char *kConvertAbort = "Abort conversion jobs";
+inline constexpr const char *kConvertAborting = "Aborting conversion jobs...";
+
+// BUTTON_CONVERT.
+struct ConvertButtonView {
+    std::string label = kConvertStart;
+    Rgb color = kLightRed;
+    bool operable = true;             // false while an abort is pending
+};
+
+// Which add buttons the Files page shows (BUTTON_ADD_IQ, or BUTTON_ADD_I and BUTTON_ADD_Q).
+struct AddButtonsView {
+    bool addIqVisible = true;
+    bool addIVisible = false;
+    bool addQVisible = false;
+};
+
+struct ViewState {
+    MetadataView metadata;
+    IqPageView iq;
+    SignalProcessingView signalProcessing;
+    HintView hints;
+    ConvertButtonView convert;
+    AddButtonsView addButtons;
+    int activeTab = 0;                // TAB page: 0 Files, 1 Metadata, 2 IQ, 3 Signal Processing
+    bool controlsLocked = false;      // Gui_Lock: configuration and job controls take no input
+};

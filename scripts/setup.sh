@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs what the project needs on Debian 12, builds it, and runs one of its jobs.
+#   scripts/setup.sh run    install, build, convert the bundled example with quelvor-cli
+#   scripts/setup.sh test   install, build, run every test (normal and sanitizer builds)
+#   scripts/setup.sh build  install and build only
+# Safe to run again: installed packages and existing build folders are reused.
+set -euo pipefail
+
+mode=${1:-build}
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+packages=(cmake g++ make pkg-config qt6-base-dev libfftw3-dev libfast-float-dev libcli11-dev
+          nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev)
+
+install_packages() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# build DIR [cmake options...]
+build() {
+    local dir=$1; shift
+    cmake -S "$top" -B "$dir" -DQUELVOR_WERROR=ON "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+install_packages
+build "$top/build"
+
+case "$mode" in
+    build) ;;
+    run)
+        "$top/examples/run.sh" "$top/build/cli/quelvor-cli"
+        ;;
+    test)
+        (cd "$top/build" && ctest --output-on-failure -j "$jobs")
+        build "$top/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELVOR_SANITIZE=ON -DBUILD_GUI=OFF -DBUILD_BENCH=OFF
+        (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+            ctest --output-on-failure -j "$jobs")
+        ;;
+    *)
+        echo "usage: scripts/setup.sh [build|run|test]" >&2
+        exit 2
+        ;;
+esac

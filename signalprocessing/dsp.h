@@ -1,0 +1,45 @@
+#pragma once
+// The signal processing chain: spectrum mirror, frequency shift, windowed-sinc low-pass design
+// and the polyphase filter with a rate change to L/M of the input rate.
+
+#include <vector>
+
+// Negates each of the count values (complex conjugation mirrors the spectrum about 0).
+void SignalProcessing_MirrorSpectrum(double *q, int count);
+
+// Multiplies each pair by e^(j 2 pi shift (firstIndex + k)); firstIndex keeps the phase
+// continuous across blocks.
+void SignalProcessing_FrequencyShift(double *i, double *q, int count, int firstIndex, double shift);
+
+// Window codes of the low-pass design.
+enum WindowCode : int {
+    kWindowRectangular = 1,
+    kWindowTriangular = 2,
+    kWindowHanning = 3,
+    kWindowHamming = 4,
+    kWindowBlackman = 5,
+};
+
+// Linear-phase windowed-sinc low-pass of `taps` coefficients: cut-off `cutoff` in units of the
+// sampling frequency `samplingFrequency`, normalised to unit gain at zero frequency. Returns 1,
+// or 0 for arguments it cannot design (taps < 1, non-finite or non-positive values).
+int SignalProcessing_DesignLowpass(double samplingFrequency, double cutoff, int taps,
+                                   double *coefficients, int windowCode);
+
+// The polyphase filter bank: per phase, contiguous coefficient and input-offset arrays.
+struct FilterPhase {
+    std::vector<double> coefficients;
+    std::vector<int> offsets;
+};
+struct FilterBank {
+    std::vector<FilterPhase> phases;
+};
+
+// Fills `phases` phase lists from a prototype of `taps` coefficients. Returns 1.
+int SignalProcessing_InitFilterbank(FilterBank &bank, int phases, int decimation, int taps,
+                                    const double *prototype);
+
+// Polyphase filter and rate change of inCount input pairs; writes inCount x phases / decimation
+// output pairs. Reads up to the bank's reach before index 0 and after inCount - 1.
+void SignalProcessing_Filter(const double *i, const double *q, int inCount, int decimation, int phases,
+                             const FilterBank &bank, double *outI, double *outQ, int *outCount);

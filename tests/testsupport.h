@@ -1,0 +1,36 @@
+#pragma once
+// Helpers shared by the test programs: temporary directories and generated files.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace testsupport {
+
+// A fresh directory under the system's temporary directory, removed with its content.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+
+    const std::filesystem::path &path() const { return path_; }
+    // The path of `name` inside the directory, as text.
+    std::string file(std::string_view name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Writes `bytes` to `path`, replacing the file.
+void WriteFile(const std::string &path, std::string_view bytes);
+
+// Reads the whole file.
+std::string ReadFile(const std::string &path);
+
+// Creates a sparse file of `size` bytes (holes read as zeros) and writes `tail` at its end.
+void MakeSparseFile(const std::string &path, int64_t size, std::string_view tail = {});
+
+}  // namespace testsupport
