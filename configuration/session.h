@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "configuration/configlist.h"
 #include "configuration/record.h"
 #include "configuration/settings.h"
 #include "configuration/statuslog.h"
@@ -38,6 +39,7 @@ struct Session {
     ViewState views;
     JobList jobs;
     StatusLog statusLog;
+    ConfigurationList configurations;
     RunState run;
 
     // Called after a core step changed what a view shows; may be empty.

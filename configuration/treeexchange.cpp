@@ -1,0 +1,34 @@
+#include "configuration/treeexchange.h"
+
+#include <cstring>
+
+void Configuration_TreeLineIO(ConfigurationTree &tree, char *slot, int toTree, int item, int onlyItem)
+{
+    if (onlyItem != -1 && onlyItem != item) return;
+    TreeItem &cell = tree.items[item];
+    if (toTree) {
+        cell.value = slot;
+        return;
+    }
+    if (Configuration_CutTreeValue(cell.value)) tree.activeItem = item;
+    std::memcpy(slot, cell.value.c_str(), cell.value.size() + 1);
+}
+
+void Configuration_TreeIO(Session &session, ConfigurationRecord &record, int toTree, int item)
+{
+    if (item < 0) {
+        std::string &nameText = session.configurations.nameText;
+        if (toTree) {
+            nameText = record.name;
+        } else {
+            Configuration_SetSlotText(record, kSlotName, nameText);
+        }
+        if (item == -2) return;
+    }
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const int treeItem = kSlots[slot].treeItem;
+        if (treeItem < 0) continue;  // the name and the reserved slot
+        Configuration_TreeLineIO(session.tree, Configuration_Slot(record, slot), toTree, treeItem, item);
+    }
+    Session_Notify(session, SessionChange::ConfigurationTree);
+}

@@ -1,0 +1,14 @@
+#pragma once
+// Exchange between a configuration record and the configuration tree's Value cells (and the
+// name text).
+
+#include "configuration/session.h"
+
+// toTree 1 writes slot texts into the tree, 0 reads the cells into the slots (cut to 90
+// characters). item -1: every slot and the name; -2: only the name; otherwise only the slot of
+// that tree item.
+void Configuration_TreeIO(Session &session, ConfigurationRecord &record, int toTree, int item);
+
+// One slot: acts only when onlyItem is -1 or equals item. Reading a text longer than 90
+// characters cuts it, writes the cut text back into the cell and makes the item active.
+void Configuration_TreeLineIO(ConfigurationTree &tree, char *slot, int toTree, int item, int onlyItem);
