@@ -2,6 +2,7 @@
 // The run state that the conversion worker and the user-interface thread share.
 
 #include <mutex>
+#include <thread>
 
 inline constexpr int kRunIdle = 0;
 inline constexpr int kRunRunning = 1;
@@ -10,6 +11,16 @@ inline constexpr int kRunAbortRequested = -1;
 struct RunState {
     std::mutex guiLock;               // guards conversionRunning only
     int conversionRunning = kRunIdle; // 0 idle, 1 running, -1 abort requested
+    std::thread worker;               // the conversion worker of the current or last run
+
+    RunState() = default;
+    RunState(const RunState &) = delete;
+    RunState &operator=(const RunState &) = delete;
+    // A session never ends under a running worker.
+    ~RunState()
+    {
+        if (worker.joinable()) worker.join();
+    }
 };
 
 // Reads the run state under the lock.

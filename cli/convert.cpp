@@ -1,0 +1,162 @@
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <csignal>
+#include <deque>
+#include <iostream>
+#include <mutex>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/commands.h"
+#include "configuration/choices.h"
+#include "conversion/jobs.h"
+#include "conversion/runner.h"
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void OnInterrupt(int) { interrupted = true; }
+
+// Hands the worker's events to the main thread.
+class EventQueue {
+public:
+    void Push(const ConversionEvent &event)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            events_.push_back(event);
+        }
+        ready_.notify_one();
+    }
+    // Waits up to `timeout` for an event.
+    bool Pop(ConversionEvent &event, std::chrono::milliseconds timeout)
+    {
+        std::unique_lock lock(mutex_);
+        if (!ready_.wait_for(lock, timeout, [this] { return !events_.empty(); })) return false;
+        event = std::move(events_.front());
+        events_.pop_front();
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<ConversionEvent> events_;
+};
+
+nlohmann::json NumberOrNull(const std::optional<double> &value)
+{
+    if (!value || !std::isfinite(*value)) return nullptr;
+    return *value;
+}
+
+nlohmann::json JobJson(const Session &session, const ConversionEvent &event)
+{
+    const JobList &jobs = session.jobs;
+    const int first = event.job * kItemsPerJob;
+    const std::string &q = Gui_JobQ(jobs, event.job);
+    return {{"job", event.job + 1},
+            {"input", Gui_JobInput(jobs, event.job)},
+            {"q", q.empty() ? nlohmann::json(nullptr) : nlohmann::json(q)},
+            {"output", Gui_JobOutput(jobs, event.job)},
+            {"status", event.status},
+            {"convertedSamples", jobs.items[first + kJobConvertedSamples].value},
+            {"fileSize", jobs.items[first + kJobFileSize].value},
+            {"runTime", jobs.items[first + kJobRunTime].value},
+            {"maxScaleFactor", jobs.items[first + kJobMaxScaleFactor].value},
+            {"peak", NumberOrNull(event.peak)},
+            {"rms", NumberOrNull(event.rms)},
+            {"mbPerSecond", event.mbPerSecond}};
+}
+
+void PrintJobLine(const Session &session, const ConversionEvent &event)
+{
+    const int first = event.job * kItemsPerJob;
+    std::cerr << "Job " << event.job + 1 << ": " << event.status << "  " << Gui_JobInput(session.jobs, event.job)
+              << " -> " << Gui_JobOutput(session.jobs, event.job);
+    if (!session.jobs.items[first + kJobConvertedSamples].value.empty())
+        std::cerr << "  (" << session.jobs.items[first + kJobConvertedSamples].value << " samples, "
+                  << session.jobs.items[first + kJobFileSize].value << ", max scale factor "
+                  << session.jobs.items[first + kJobMaxScaleFactor].value << ")";
+    char rate[48];
+    std::snprintf(rate, sizeof rate, "  %.1f MB/s", event.mbPerSecond);
+    std::cerr << rate << "\n";
+}
+
+// Adds the jobs: one per file for a combined structure, pairs of I and Q files for separate.
+int AddJobs(Session &session, const ConvertOptions &options, bool &refused)
+{
+    const bool separate = std::string_view(session.record.structure) == text::kSeparate;
+    if (separate && options.files.size() % 2 != 0) {
+        std::cerr << "quelvor-cli: the separate structure takes the files in pairs (I file, Q file)\n";
+        return kExitUsage;
+    }
+    if (!options.outputDir.empty()) Gui_SetOutputDirectory(session, &options.outputDir);
+    session.jobs.overwriteProtection = options.overwriteProtection ? 1 : 0;
+    size_t taken = 0;
+    if (!separate) {
+        taken = Gui_AddIQ(session, 0, options.files);
+    } else {
+        for (size_t pair = 0; pair < options.files.size(); pair += 2) {
+            taken += Gui_AddIQ(session, 0, {options.files[pair]});
+            taken += Gui_AddIQ(session, 1, {options.files[pair + 1]});
+        }
+    }
+    refused = taken < options.files.size();
+    if (!options.output.empty()) {
+        if (Gui_JobCount(session.jobs) != 1) {
+            std::cerr << "quelvor-cli: --output takes exactly one job\n";
+            return kExitUsage;
+        }
+        Gui_SetJobPath(session, kJobOutput, options.output);
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int Cli_Convert(const Selection &selection, const ConvertOptions &options)
+{
+    Session session;
+    if (const int status = Cli_PrepareSession(session, selection); status != kExitOk) return status;
+    bool refused = false;
+    if (const int status = AddJobs(session, options, refused); status != kExitOk) return status;
+    size_t logged = Cli_PrintStatusLog(session, 0);
+
+    EventQueue queue;
+    if (!onConversion(session, [&queue](const ConversionEvent &event) { queue.Push(event); })) {
+        Cli_PrintStatusLog(session, logged);
+        return kExitFailed;
+    }
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO);
+    bool allDone = !refused;
+    ConversionEvent event;
+    for (;;) {
+        if (interrupted.exchange(false)) Conversion_AbortThread(session);
+        if (!queue.Pop(event, std::chrono::milliseconds(100))) continue;
+        Conversion_ApplyEvent(session, event);
+        logged = Cli_PrintStatusLog(session, logged);
+        if (event.kind == ConversionEvent::Kind::Progress && showProgress) {
+            std::cerr << "\rJob " << event.job + 1 << ": " << event.status << "\033[K" << std::flush;
+        } else if (event.kind == ConversionEvent::Kind::JobFinished) {
+            if (showProgress) std::cerr << "\r\033[K";
+            PrintJobLine(session, event);
+            if (options.json) std::cout << JobJson(session, event).dump() << std::endl;
+            allDone = allDone && event.status == "Status: Done";
+        } else if (event.kind == ConversionEvent::Kind::RunFinished) {
+            break;
+        }
+    }
+    Conversion_EndRun(session);
+    // Jobs after an abort never ran; they did not end "Status: Done".
+    for (int job = 0; job < Gui_JobCount(session.jobs); ++job)
+        if (session.jobs.items[job * kItemsPerJob + kJobStatus].label != "Status: Done") allDone = false;
+    return allDone ? kExitOk : kExitFailed;
+}

@@ -1,0 +1,88 @@
+#include <iostream>
+#include <string_view>
+
+#include "cli/commands.h"
+#include "configuration/configfiles.h"
+#include "configuration/treeexchange.h"
+#include "configuration/treerules.h"
+#include "parser/analysis.h"
+
+namespace {
+
+// The keys --set accepts: every slot with a tree item.
+std::string ValidSlotNames()
+{
+    std::string names;
+    for (const SlotInfo &slot : kSlots) {
+        if (slot.treeItem < 0) continue;
+        if (!names.empty()) names += ", ";
+        names += slot.key;
+    }
+    return names;
+}
+
+bool IsPnxPath(const std::string &config)
+{
+    return config.find('/') != std::string::npos ||
+           (config.size() > 4 && config.compare(config.size() - 4, 4, ".pnx") == 0);
+}
+
+int ApplySets(Session &session, const Selection &selection)
+{
+    for (const auto &[key, value] : selection.sets) {
+        const int slot = Configuration_SlotByKey(key);
+        const int item = slot < 0 ? -1 : kSlots[slot].treeItem;
+        if (item < 0) {
+            std::cerr << "quelvor-cli: unknown slot '" << key << "'; valid slots: " << ValidSlotNames() << "\n";
+            return kExitUsage;
+        }
+        if (!onConfigurationTree(session, item, value)) {
+            std::cerr << "quelvor-cli: --set " << key << ": the item \"" << session.tree.items[item].label
+                      << "\" is not in use with this configuration (set the item that enables it first)\n";
+            return kExitUsage;
+        }
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+bool Cli_SplitSet(const std::string &argument, std::pair<std::string, std::string> &set)
+{
+    const size_t equals = argument.find('=');
+    if (equals == std::string::npos) return false;
+    set = {argument.substr(0, equals), argument.substr(equals + 1)};
+    return true;
+}
+
+size_t Cli_PrintStatusLog(const Session &session, size_t from)
+{
+    const auto &rows = session.statusLog.rows;
+    for (size_t row = from; row < rows.size(); ++row) std::cerr << rows[row].text << "\n";
+    return rows.size();
+}
+
+int Cli_PrepareSession(Session &session, const Selection &selection)
+{
+    session.configurations.directory =
+        selection.configDir.empty() ? Configuration_DefaultDirectory() : selection.configDir;
+    Parser_Init(session);
+
+    ConfigurationRecord record = Configuration_DefaultRecord();
+    if (!selection.config.empty()) {
+        std::optional<ConfigurationRecord> loaded =
+            IsPnxPath(selection.config)
+                ? Configuration_LoadFile(selection.config, session.statusLog)
+                : Configuration_Load(session.configurations.directory, selection.config, session.statusLog);
+        if (!loaded) {
+            Cli_PrintStatusLog(session, 0);
+            return kExitUsage;
+        }
+        record = *loaded;
+    }
+    session.record = record;
+    Configuration_TreeIO(session, session.record, 1, -1);
+    Gui_CheckConfiguration(session, -1);
+    session.statusLog.rows.clear();  // a successful load needs no report
+    return ApplySets(session, selection);
+}

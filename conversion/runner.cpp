@@ -1,0 +1,429 @@
+#include "conversion/runner.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "configuration/choices.h"
+#include "conversion/guilock.h"
+#include "conversion/jobs.h"
+#include "conversion/wvwriter.h"
+#include "parser/analysis.h"
+#include "parser/formats.h"
+#include "parser/setreader.h"
+#include "signalprocessing/blockframing.h"
+#include "signalprocessing/dsp.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+std::string Format(const char *format, auto... values)
+{
+    char text[128];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
+}
+
+bool FileExists(const std::string &path)
+{
+    struct stat info {};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+}
+
+// What the worker starts from: a copy of the configuration and the job list.
+struct WorkerInput {
+    ConfigurationRecord record;
+    ConfigurationTree tree;
+    ConversionSettings settings;
+    JobList jobs;
+};
+
+// The outcome of one pass over a job's interval.
+struct PassResult {
+    int pairs = 0;              // n: output pairs measured (and written)
+    double peak = 0.0;
+    double rms = 0.0;
+    double seconds = 0.0;
+    int64_t bytesRead = 0;
+};
+
+class Worker {
+public:
+    Worker(RunState &run, ConversionObserver observer, WorkerInput input)
+        : run_(run), observer_(std::move(observer)), framer_(kBlockSets)
+    {
+        session_.record = input.record;
+        session_.tree = std::move(input.tree);
+        session_.settings = std::move(input.settings);
+        session_.jobs = std::move(input.jobs);
+    }
+
+    void Run();
+
+private:
+    void Emit(ConversionEvent event) { observer_(event); }
+    void EmitStatus(int job, const std::string &status, double progress);
+    bool AbortRequested() { return Gui_GetConversionRunning(run_) == kRunAbortRequested; }
+    void ConvertJob(int job);
+    std::string CheckJob(int job);
+    bool RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::string &error);
+    void ShowProgress(int job, int pass, int processed, int total, int64_t posI, Clock::time_point passStart,
+                      Clock::time_point &lastDisplay);
+    void ShowResults(int job, const PassResult &result);
+    int64_t ExpectedPairs(int total) const;
+
+    RunState &run_;
+    ConversionObserver observer_;
+    Session session_;
+    BlockFramer framer_;
+    FilterBank bank_;
+    SetReaderScratch scratch_;
+    bool filterOn_ = false;
+    bool aborted_ = false;
+    double measuringSeconds_ = 0.0;
+};
+
+void Worker::EmitStatus(int job, const std::string &status, double progress)
+{
+    ConversionEvent event;
+    event.kind = ConversionEvent::Kind::Progress;
+    event.job = job;
+    event.status = status;
+    event.progress = progress;
+    Emit(event);
+}
+
+void Worker::Run()
+{
+    const int jobCount = Gui_JobCount(session_.jobs);
+    const ConversionSettings &s = session_.settings;
+    filterOn_ = s.tapCount > 1;
+    if (filterOn_) {
+        std::vector<double> prototype(s.tapCount);
+        SignalProcessing_DesignLowpass(1.0, s.cutoffFraction / s.outputRateTenths, s.tapCount, prototype.data(),
+                                       s.windowCode);
+        SignalProcessing_InitFilterbank(bank_, s.outputRateTenths, 10, s.tapCount, prototype.data());
+    }
+    Emit({ConversionEvent::Kind::RunStarted});
+    for (int job = 0; job < jobCount && !aborted_; ++job) ConvertJob(job);
+    Parser_Terminate(session_);
+}
+
+// The reason a job cannot run, or the empty text.
+std::string Worker::CheckJob(int job)
+{
+    const std::string &output = Gui_JobOutput(session_.jobs, job);
+    if (session_.jobs.overwriteProtection && FileExists(output)) return "Status: File already exists";
+
+    Parser_Job1Changed(session_, Gui_JobInput(session_.jobs, job).c_str(), Gui_JobQ(session_.jobs, job).c_str());
+    if (Gui_BranchIsFaulty(session_.tree, kItemMetadata)) return "Config: Metadata error";
+    if (Gui_BranchIsFaulty(session_.tree, kItemIQ)) return "Config: IQ error";
+    if (Gui_BranchIsFaulty(session_.tree, kItemSignalProcessing)) return "Config: Signal Proc. error";
+    const InputFiles &files = session_.files;
+    if (!files.inputHandleI.valid() || (session_.settings.separateFiles && !files.inputHandleQ.valid()))
+        return "Input file(s) read error";
+    return {};
+}
+
+int64_t Worker::ExpectedPairs(int total) const
+{
+    const ConversionSettings &s = session_.settings;
+    if (filterOn_ && !s.textMode) return int64_t{total} * s.outputRateTenths / 10;
+    return total;
+}
+
+void Worker::ConvertJob(int job)
+{
+    ConversionEvent active{ConversionEvent::Kind::JobActive};
+    active.job = job;
+    Emit(active);
+
+    const Clock::time_point jobStart = Clock::now();
+    ConversionEvent finished{ConversionEvent::Kind::JobFinished};
+    finished.job = job;
+    std::string status = CheckJob(job);
+    const ConversionSettings &s = session_.settings;
+    const int total = static_cast<int>(s.lastSet - s.firstSet + 1);
+
+    if (status.empty() && ExpectedPairs(total) > kMaxOutputPairs) {
+        status = "Status: Output error";
+        ConversionEvent log{ConversionEvent::Kind::LogMessage};
+        log.text = Format("Job %d: the output would hold more than %d sample pairs.", job + 1, kMaxOutputPairs);
+        Emit(log);
+    }
+
+    ZmxFile file;
+    if (status.empty()) {
+        file = Conversion_CreateZmxFile(Gui_JobOutput(session_.jobs, job).c_str(), s.comment.c_str(),
+                                        s.samplerate * s.outputRateTenths / 10);
+        if (file.handle < 0) status = "Status: Output error";
+    }
+
+    int64_t bytesRead = 0;
+    if (status.empty()) {
+        const bool automatic = std::string_view(session_.record.autoOptimization) == text::kYes;
+        for (int pass = automatic ? 0 : 1; pass < 2 && status.empty() && !aborted_; ++pass) {
+            PassResult result;
+            RunPass(job, pass, file, result, status);
+            bytesRead += result.bytesRead;
+            finished.peak = result.peak;
+            finished.rms = result.rms;
+            if (!status.empty()) break;
+            if (pass == 0) {
+                // A silent input has no scale that reaches the target; keep the scale factor.
+                if (result.peak == 0.0) {
+                    status = "Status: Scale Factor too low";
+                    break;
+                }
+                session_.settings.scale = session_.settings.scale * kTargetPeak / result.peak;
+                measuringSeconds_ = result.seconds;
+                continue;
+            }
+            Conversion_FinishZmxFile(file, result.pairs, result.peak, result.rms);
+            ShowResults(job, result);
+            if (result.peak > kFullScale)
+                status = "Status: Clipping error";
+            else if (result.peak < kMinimumPeak)
+                status = "Status: Scale Factor too low";
+            else if (!Conversion_AcceptZmxFile(file))
+                status = "Status: Output error";
+            else
+                status = "Status: Done";
+        }
+    }
+    if (file.handle >= 0 || !file.temporaryPath.empty()) Conversion_DiscardZmxFile(file);
+
+    const double seconds = SecondsSince(jobStart);
+    finished.mbPerSecond = seconds > 0.0 ? bytesRead / 1e6 / seconds : 0.0;
+    finished.status = status;
+    finished.image = status == "Status: Done" ? 0 : 1;
+    Emit(finished);
+}
+
+bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::string &error)
+{
+    ConversionSettings &s = session_.settings;
+    const int total = static_cast<int>(s.lastSet - s.firstSet + 1);
+    int processed = 0;
+    int pairs = 0;
+    double powerSum = 0.0;
+    double maximumPower = 0.0;
+    const Clock::time_point passStart = Clock::now();
+    Clock::time_point lastDisplay = passStart;
+    int64_t posI = Settings_KnownLength(s.headerLength) + int64_t{s.bytesPerSet} * (s.firstSet - 1);
+    int64_t posQ = posI;
+    const int64_t startPos = posI;
+    const bool filtering = filterOn_ && !s.textMode;
+    framer_.StartInterval(total);
+
+    while (processed < total) {
+        double *readI = nullptr;
+        double *readQ = nullptr;
+        framer_.NextBlock(&readI, &readQ);
+        int count = Parser_GetSetsFromFile(session_.files, s, scratch_, &posI, &posQ, kBlockSets, readI, readQ);
+        if (count <= 0) break;
+        if (count > total - processed) count = total - processed;
+        if (s.mirrorOn) SignalProcessing_MirrorSpectrum(readQ, count);
+        if (s.shiftFraction != 0.0) SignalProcessing_FrequencyShift(readI, readQ, count, processed, s.shiftFraction);
+        const FramedBlock out = filtering ? framer_.Filter(count, processed, bank_, s.outputRateTenths)
+                                          : framer_.PassThrough(count);
+
+        if (int64_t{pairs} + out.count > kMaxOutputPairs) {
+            error = "Status: Output error";
+            ConversionEvent log{ConversionEvent::Kind::LogMessage};
+            log.text = Format("Job %d: the output would hold more than %d sample pairs.", job + 1, kMaxOutputPairs);
+            Emit(log);
+            break;
+        }
+        for (int k = 0; k < out.count; ++k) {
+            const double power = out.i[k] * out.i[k] + out.q[k] * out.q[k];
+            powerSum += power;
+            if (power > maximumPower) maximumPower = power;
+        }
+        if (pass == 1 && !Conversion_WriteZmxSamples(file, out.count, out.i, out.q)) {
+            error = "Status: Output error";
+            break;
+        }
+        processed += count;
+        pairs += out.count;
+        if (AbortRequested()) {
+            aborted_ = true;
+            error = "Status: Aborted";
+            break;
+        }
+        ShowProgress(job, pass, processed, total, posI, passStart, lastDisplay);
+    }
+
+    result.pairs = pairs;
+    result.rms = std::sqrt(powerSum / pairs);
+    result.peak = std::sqrt(maximumPower);
+    result.seconds = SecondsSince(passStart);
+    result.bytesRead = posI - startPos;
+    return error.empty();
+}
+
+void Worker::ShowProgress(int job, int pass, int processed, int total, int64_t posI, Clock::time_point passStart,
+                          Clock::time_point &lastDisplay)
+{
+    const ConversionSettings &s = session_.settings;
+    double elapsed = SecondsSince(passStart);
+    double percent;
+    double rate;
+    if (Parser_IsTextFormat(s.sampleFormat)) {
+        const int64_t header = Settings_KnownLength(s.headerLength);
+        const int64_t data = session_.files.inputSize - header - Settings_KnownLength(s.trailerLength);
+        percent = 100.0 * static_cast<double>(posI - header) / static_cast<double>(data);
+        rate = static_cast<double>(posI - header) / 1e6 / elapsed;
+    } else {
+        percent = 100.0 * processed / total;
+        rate = static_cast<double>(processed) * s.bytesPerSet / 1e6 / elapsed;
+    }
+    if (std::string_view(session_.record.autoOptimization) == text::kYes) {
+        percent = percent / 2 + 50.0 * pass;
+        if (pass == 1) elapsed += measuringSeconds_;
+    }
+    const double remaining = elapsed * (100.0 / percent - 1.0);
+    if (std::chrono::duration<double>(Clock::now() - lastDisplay).count() <= kProgressInterval) return;
+    lastDisplay = Clock::now();
+    EmitStatus(job, Format("%.1f %%, %.1f MB/s, %.f s", percent, rate, remaining), percent);
+}
+
+void Worker::ShowResults(int job, const PassResult &result)
+{
+    const ConversionSettings &s = session_.settings;
+    ConversionEvent event{ConversionEvent::Kind::Results};
+    event.job = job;
+    const int n = result.pairs;
+    event.convertedSamples = Format("%d", n);
+    const double fileBytes = 121.0 + static_cast<double>(s.comment.size()) + 4.0 * n;
+    event.fileSize = Format("%.6f MB", fileBytes / 1048576.0);
+    const double outputRateMHz = s.samplerate * s.outputRateTenths / 10;
+    const int64_t t = static_cast<int64_t>(n / (1000.0 * outputRateMHz));
+    event.runTime = Format("%02d:%02d:%02d.%04d", static_cast<int>(t / 3600000), static_cast<int>(t % 3600000 / 60000),
+                           static_cast<int>(t % 60000 / 1000), static_cast<int>(t % 1000));
+    const bool automatic = std::string_view(session_.record.autoOptimization) == text::kYes;
+    event.maxScaleFactor = Format("%f%s", s.scale * kTargetPeak / result.peak, automatic ? " (auto set)" : "");
+    Emit(event);
+}
+
+}  // namespace
+
+int onConversion(Session &session, ConversionObserver observer)
+{
+    const int state = Gui_GetConversionRunning(session.run);
+    if (state == kRunRunning) {
+        Conversion_AbortThread(session);
+        return 0;
+    }
+    if (state == kRunAbortRequested) return 0;  // the button takes no clicks until the worker has stopped
+    if (session.jobs.items.empty()) {
+        Gui_UpdateStatus(session.statusLog, "No conversion jobs defined", StatusIcon::Error);
+        Session_Notify(session, SessionChange::StatusLog);
+        return 0;
+    }
+    Gui_Lock(session, 1);
+    session.views.convert.label = kConvertAbort;
+    session.views.convert.color = kLightRed;
+    session.views.activeTab = 0;
+    Session_Notify(session, SessionChange::ConvertButton);
+
+    if (session.run.worker.joinable()) session.run.worker.join();  // the last run has ended
+    // Running from here on, so that a second press before the worker starts cannot start another.
+    Gui_SetConversionRunning(session.run, kRunRunning);
+    WorkerInput input{session.record, session.tree, session.settings, session.jobs};
+    RunState &run = session.run;
+    run.worker = std::thread([&run, observer = std::move(observer), input = std::move(input)]() mutable {
+        {
+            Worker worker(run, observer, std::move(input));
+            worker.Run();
+        }
+        observer({ConversionEvent::Kind::RunFinished});
+        Gui_SetConversionRunning(run, kRunIdle);
+    });
+    return 1;
+}
+
+void Conversion_AbortThread(Session &session)
+{
+    session.views.convert.operable = false;
+    session.views.convert.label = kConvertAborting;
+    session.views.convert.color = kLightYellow;
+    Session_Notify(session, SessionChange::ConvertButton);
+    std::lock_guard lock(session.run.guiLock);
+    if (session.run.conversionRunning == kRunRunning) session.run.conversionRunning = kRunAbortRequested;
+}
+
+void Conversion_ApplyEvent(Session &session, const ConversionEvent &event)
+{
+    JobList &jobs = session.jobs;
+    const int first = event.job * kItemsPerJob;
+    const bool known = event.job >= 0 && first + kItemsPerJob <= static_cast<int>(jobs.items.size());
+    switch (event.kind) {
+    case ConversionEvent::Kind::RunStarted:
+        for (size_t job = 0; job + kItemsPerJob <= jobs.items.size(); job += kItemsPerJob) {
+            jobs.items[job + kJobStatus].label = "Status: Pending";
+            jobs.items[job + kJobStatus].value.clear();
+            jobs.items[job + kJobStatus].image = -1;
+            jobs.items[job + kJobItem].image = -1;
+            for (int offset = kJobConvertedSamples; offset < kItemsPerJob; ++offset) jobs.items[job + offset].value.clear();
+        }
+        break;
+    case ConversionEvent::Kind::JobActive:
+        if (known) jobs.activeItem = first + kJobStatus;
+        break;
+    case ConversionEvent::Kind::Progress:
+        if (known) {
+            jobs.items[first + kJobStatus].label = event.status;
+            jobs.items[first + kJobStatus].value = Format("%.0f", event.progress);
+        }
+        break;
+    case ConversionEvent::Kind::Results:
+        if (known) {
+            jobs.items[first + kJobConvertedSamples].value = event.convertedSamples;
+            jobs.items[first + kJobFileSize].value = event.fileSize;
+            jobs.items[first + kJobRunTime].value = event.runTime;
+            jobs.items[first + kJobMaxScaleFactor].value = event.maxScaleFactor;
+        }
+        break;
+    case ConversionEvent::Kind::JobFinished:
+        if (known) {
+            jobs.items[first + kJobStatus].label = event.status;
+            jobs.items[first + kJobStatus].value = "0";
+            jobs.items[first + kJobStatus].image = event.image;
+            jobs.items[first + kJobItem].image = event.image;
+        }
+        break;
+    case ConversionEvent::Kind::LogMessage:
+        Gui_UpdateStatus(session.statusLog, event.text, event.icon);
+        Session_Notify(session, SessionChange::StatusLog);
+        return;
+    case ConversionEvent::Kind::RunFinished:
+        return;
+    }
+    Session_Notify(session, SessionChange::Jobs);
+}
+
+void Conversion_EndRun(Session &session)
+{
+    if (session.run.worker.joinable()) session.run.worker.join();
+    session.views.convert.label = kConvertStart;
+    session.views.convert.color = session.files.inputSize > 0 ? kLightGreen : kLightRed;
+    session.views.convert.operable = true;
+    Session_Notify(session, SessionChange::ConvertButton);
+    Gui_Lock(session, 0);
+}
+
+void Conversion_WaitForWorker(Session &session)
+{
+    while (Gui_GetConversionRunning(session.run) != kRunIdle)
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (session.run.worker.joinable()) session.run.worker.join();
+}
