@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 inline constexpr int kMaxOutputPairs = 536870911;   // keeps 4n + 1 within 32 bits
 
@@ -17,7 +18,15 @@ struct ZmxFile {
     int64_t levelOffsetsPos = 0;// absolute positions of the three placeholders
     int64_t samplesPos = 0;
     int64_t waveformPos = 0;
+    int pairsWritten = 0;       // pairs appended so far; the finished header must agree
+    bool finished = false;      // every finishing write succeeded and the file is closed
+    std::vector<int16_t> blockBuffer;  // encoded pairs of one block, reused from block to block
 };
+
+// Encodes `count` pairs (i[k], q[k]) into 2 x count 16-bit values in file byte order (least
+// significant byte first): each value is floor(x + 0.5) saturated to -32768 .. 32767, NaN is 0.
+//  pairs : [size: 2 x count]
+void Conversion_EncodeZmxPairs(int count, const double *i, const double *q, int16_t *pairs);
 
 // Creates the temporary file and writes the header with `comment` and the clock
 // clockMHz x 1,000,000 Hz. On failure (creation or a short header write) the result's handle
@@ -30,12 +39,16 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
 
 // Finishes the file: appends "}", patches the level offsets ("%07.3f,%07.3f" of
 // 20 log10(peak / rms) and 20 log10(32767 / peak)), SAMPLES (n) and WAVEFORM (4n + 1) at the
-// positions taken from the header as written, and closes it. The file keeps its temporary name
-// until it is accepted or discarded.
+// positions taken from the header as written, flushes it to disk and closes it. The file keeps
+// its temporary name until it is accepted or discarded. Level offsets that are not finite
+// (a silent file) print as 0; others are held to -99.999 .. 999.999 so the field keeps its
+// 15 characters. When a write fails, or `pairs` differs from the pairs appended, the file is
+// marked unfinished and cannot be accepted.
 void Conversion_FinishZmxFile(ZmxFile &file, int pairs, double peak, double rms);
 
 // Gives the finished file the target's name, replacing an existing file. Returns 1 on success;
-// on failure the temporary file is removed and the target left untouched.
+// on failure (also for a file that was not finished successfully) the temporary file is removed
+// and the target left untouched.
 [[nodiscard]] int Conversion_AcceptZmxFile(ZmxFile &file);
 
 // Closes (if open) and removes the temporary file of a rejected, failed or aborted job; the
