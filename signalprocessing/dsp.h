@@ -22,7 +22,8 @@ enum WindowCode : int {
 
 // Linear-phase windowed-sinc low-pass of `taps` coefficients: cut-off `cutoff` in units of the
 // sampling frequency `samplingFrequency`, normalised to unit gain at zero frequency. Returns 1,
-// or 0 for arguments it cannot design (taps < 1, non-finite or non-positive values).
+// or 0 for arguments it cannot design (taps < 1, non-finite or non-positive values, a cut-off
+// above half the sampling frequency, an unknown window code).
 int SignalProcessing_DesignLowpass(double samplingFrequency, double cutoff, int taps,
                                    double *coefficients, int windowCode);
 
@@ -35,11 +36,13 @@ struct FilterBank {
     std::vector<FilterPhase> phases;
 };
 
-// Fills `phases` phase lists from a prototype of `taps` coefficients. Returns 1.
+// Fills `phases` phase lists from a prototype of `taps` coefficients. Returns 1, or 0 when
+// phases, decimation or taps is below 1 or the prototype is missing.
 int SignalProcessing_InitFilterbank(FilterBank &bank, int phases, int decimation, int taps,
                                     const double *prototype);
 
 // Polyphase filter and rate change of inCount input pairs; writes inCount x phases / decimation
-// output pairs. Reads up to the bank's reach before index 0 and after inCount - 1.
+// output pairs. Reads up to the bank's reach before index 0 and after inCount - 1. Writes
+// *outCount = 0 and nothing else for invalid arguments (a bank with fewer than `phases` lists).
 void SignalProcessing_Filter(const double *i, const double *q, int inCount, int decimation, int phases,
                              const FilterBank &bank, double *outI, double *outQ, int *outCount);
