@@ -1,29 +1,53 @@
 #pragma once
 // Update steps that derive the header and trailer lengths, the comment and the sample rate
-// from the configuration and the previews, and the metadata view that shows them.
+// from the configuration and the previews, and the metadata view that shows them
+// (session.views.metadata). Every function runs on the thread that owns the session and ends
+// by notifying SessionChange::Metadata.
+//
+// The dump colours are kept incrementally: each step first removes the colour it added for its
+// old region (using the positions it stored), recomputes, then adds the colour of the new region.
 
 #include "configuration/session.h"
 
-// Header (which 0) or trailer (which 1) length.
+// Header (which 0) or trailer (which 1) length into session.settings.headerLength or
+// trailerLength; messages go to tree item 6 or 9.
 void Parser_UpdateMetaLength(Session &session, int which);
+// session.metadata.commentItem and session.settings.comment; messages to tree items 12 and 13.
 void Parser_UpdateMetaComment(Session &session);
+// session.metadata.samplerateItem and session.settings.samplerate (MHz); messages to item 17.
+// A binary rate is read in the byte order named by the record's `endianness`.
 void Parser_UpdateMetaSamplerate(Session &session);
 
 // The two dumps and the current values table.
 enum MetaTable : int { kTableHeader = 0, kTableTrailer = 1 };
 
-// Fills both dumps and the previews from the open input.
+inline DumpTable &Parser_MetaDump(Session &session, MetaTable table)
+{
+    return table == kTableHeader ? session.views.metadata.header : session.views.metadata.trailer;
+}
+
+// Fills both dumps and the previews from the open input (session.files.inputHandleI) and puts
+// the markers on the first byte of the header dump and the last byte of the trailer dump. All
+// lengths and positions become unknown; the update steps above recompute them. Without input,
+// or with less than 16 bytes of it, the page is emptied instead.
 void Parser_UpdateMetadata(Session &session);
-// Returns the page to its empty state.
+// Returns the page to its empty state: no rows to show, the dump labels "Header Preview" and
+// "Trailer Preview", the messages of tree items 6, 9, 12, 13 and 17 cleared, every length and
+// position unknown, the position rows read-only with value 0.
 void Parser_ClearMetadata(Session &session);
 // Colours the three cells of byte `position`: relative 1 adds the channel values; relative 0
-// sets them, a negative value keeping the channel.
+// sets them, a negative value keeping the channel. A position outside the dump is ignored.
 void Parser_SetMetaColor(DumpTable &table, int position, int red, int green, int blue, int relative);
-// Adds the channel values to every byte from..to (both >= 0).
+// Adds the channel values to every byte from..to; nothing unless both are >= 0.
 void Parser_UpdateMetaIndication(DumpTable &table, int from, int to, int red, int green, int blue);
-// Moves the marker of one dump.
+// Moves the marker of one dump from oldPosition to newPosition (0 .. metaPreviewLength − 1;
+// any other newPosition is ignored), makes that byte's first hex cell the active cell and shows
+// the position in row 1 or 2 of the current values table.
 void Parser_UpdateMetaMarker(Session &session, MetaTable table, int oldPosition, int newPosition);
 // Recolour rows 1/2, 5 and 6 of the current values table.
 void Parser_UpdateMetaMarkerPositionColor(Session &session, MetaTable table);
 void Parser_UpdateMetaCommentCurrentValueColor(Session &session);
 void Parser_UpdateMetaSamplerateCurrentValueColor(Session &session);
+// Shows every row of the current values table from the state: the marker positions, the
+// lengths (0 and grey while unknown), the comment and the sample rate, each with its colour.
+void Parser_UpdateMetaCurrentValues(Session &session);

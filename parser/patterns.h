@@ -5,7 +5,8 @@
 
 // Searches buffer[0 .. length-1] for the translated pattern, leaving `margin` bytes out at both
 // ends; the first match (fromEnd 0) or the last (fromEnd 1). Returns the index just after the
-// match (before 0) or just before it (before 1); -1 when there is none.
+// match (before 0) or just before it (before 1); -1 when there is none. An empty pattern
+// matches nothing.
 int Parser_FindEscapeSequencePattern(const char *buffer, int length, const char *pattern, int margin, int before,
                                      int fromEnd);
 
@@ -14,3 +15,8 @@ int Parser_FindEscapeSequencePattern(const char *buffer, int length, const char 
 // (position -1), a match clears the item and stores the result in *position.
 void Parser_MetaFindPattern(ConfigurationTree &tree, const char *buffer, int length, const char *pattern,
                             int before, int fromEnd, int margin, int item, int *position);
+
+// The same, but the match may start anywhere from index `from` (>= 0) to the end of the
+// preview: the search for a suffix that follows a prefix found at `from`.
+void Parser_MetaFindPatternFrom(ConfigurationTree &tree, const char *buffer, int length, const char *pattern,
+                                int before, int fromEnd, int from, int item, int *position);

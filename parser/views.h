@@ -15,14 +15,18 @@ inline constexpr Rgb kBlack{0, 0, 0};
 inline constexpr Rgb kCursorGrey{240, 240, 240};
 
 // One hex dump (TABLE_HEADER or TABLE_TRAILER): rows x 70 string cells, each with a background.
+// Byte i of the preview lies in row i / 16 + 1: its hex digits in columns (i mod 16) x 3 + 1
+// and + 2, a spacer after them, and its character in column (i mod 16) + 55; columns 49 to 54
+// are spacers.
 struct DumpTable {
     std::string label;                // "Header Preview", or "Job 1: First %d Bytes"
-    int rows = 1;
+    int rows = 1;                     // 0 only while a file shorter than 16 bytes is shown
     std::vector<std::string> cells = std::vector<std::string>(kDumpColumns);  // row-major
     std::vector<Rgb> colors = std::vector<Rgb>(kDumpColumns, kWhite);         // row-major
     Rgb row1TextColor = kWhite;       // the empty state paints row 1 white on white
     int activeRow = 1;                // 1-based
     int activeColumn = 1;             // 1-based
+    int marker = -1;                  // byte the marker brightens; -1 while the dump is empty
     bool visible = true;
 
     // Cell (row, column), both 1-based.
@@ -40,11 +44,28 @@ struct CurrentValuesRow {
     Rgb background = kGrey;           // columns 1 and 2
 };
 
-// The "Metadata Analysis" page.
+// Rows of TABLE_CURRENT_VALUES, 0-based.
+enum CurrentValuesRowIndex : int {
+    kRowHeaderPosition = 0,
+    kRowTrailerPosition = 1,
+    kRowHeaderLength = 2,
+    kRowTrailerLength = 3,
+    kRowComment = 4,
+    kRowSamplerate = 5,
+};
+
+// The "Metadata Analysis" page. A default-constructed view is the empty page, labels included.
 struct MetadataView {
-    DumpTable header;                 // TABLE_HEADER
-    DumpTable trailer;                // TABLE_TRAILER
-    std::array<CurrentValuesRow, 6> currentValues;  // TABLE_CURRENT_VALUES, rows 1 to 6
+    DumpTable header{.label = "Header Preview"};    // TABLE_HEADER
+    DumpTable trailer{.label = "Trailer Preview"};  // TABLE_TRAILER
+    std::array<CurrentValuesRow, 6> currentValues{{
+        {.label = "Position in Header", .value = "0"},
+        {.label = "Position in Trailer", .value = "0"},
+        {.label = "Header Length", .value = "0"},
+        {.label = "Trailer Length", .value = "0"},
+        {.label = "Comment", .value = ""},
+        {.label = "Samplerate [MHz]", .value = "0.000000"},
+    }};                                             // TABLE_CURRENT_VALUES, rows 1 to 6
 };
 
 // A graph cursor.
