@@ -3,6 +3,7 @@
 
 #include "cli/commands.h"
 #include "configuration/configfiles.h"
+#include "configuration/configflows.h"
 #include "configuration/treeexchange.h"
 #include "configuration/treerules.h"
 #include "parser/analysis.h"
@@ -65,7 +66,7 @@ size_t Cli_PrintStatusLog(const Session &session, size_t from)
 int Cli_PrepareSession(Session &session, const Selection &selection)
 {
     session.configurations.directory =
-        selection.configDir.empty() ? Configuration_DefaultDirectory() : selection.configDir;
+        selection.configDir.empty() ? Configuration_Directory() : selection.configDir;
     Parser_Init(session);
 
     ConfigurationRecord record = Configuration_DefaultRecord();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "configuration/choices.h"
+#include "configuration/record.h"
 
 namespace {
 
@@ -78,6 +79,8 @@ ConfigurationTree Gui_NewConfigurationTree()
         item.hasValueCell = layout.hasValueCell;
         item.isList = layout.list != nullptr;
         if (layout.list) item.listValues.assign(layout.list->begin(), layout.list->end());
+        const int slot = Configuration_SlotOfTreeItem(index);
+        if (slot >= 0) item.value = kSlots[slot].defaultText;
     }
     Gui_ColorTree(tree, 0, 2, {255, 255, 230}, {255, 255, 250}, {255, 255, 245});
     Gui_ColorTree(tree, 3, 18, {255, 230, 230}, {255, 250, 250}, {255, 245, 245});

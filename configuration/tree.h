@@ -84,7 +84,7 @@ struct ConfigurationTree {
 };
 
 // The tree of a fresh start: labels, parents, value cells and lists, colours, no faults.
-// Values are empty; the record's defaults are written by the tree exchange.
+// Value cells hold the built-in defaults of the configuration "New".
 ConfigurationTree Gui_NewConfigurationTree();
 
 // Colours items first .. last: first gets firstColor, then colorA, colorB, colorA, ...

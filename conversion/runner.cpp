@@ -17,11 +17,17 @@
 #include "parser/formats.h"
 #include "parser/setreader.h"
 #include "signalprocessing/blockframing.h"
-#include "signalprocessing/dsp.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+ConversionEvent MakeEvent(ConversionEvent::Kind kind)
+{
+    ConversionEvent event;
+    event.kind = kind;
+    return event;
+}
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
@@ -58,8 +64,9 @@ struct PassResult {
 class Worker {
 public:
     Worker(RunState &run, ConversionObserver observer, WorkerInput input)
-        : run_(run), observer_(std::move(observer)), framer_(kBlockSets)
+        : run_(run), observer_(std::move(observer))
     {
+        SignalProcessing_InitBlockFraming(framing_, kBlockSets);
         session_.record = input.record;
         session_.tree = std::move(input.tree);
         session_.settings = std::move(input.settings);
@@ -83,7 +90,7 @@ private:
     RunState &run_;
     ConversionObserver observer_;
     Session session_;
-    BlockFramer framer_;
+    BlockFraming framing_;
     FilterBank bank_;
     SetReaderScratch scratch_;
     bool filterOn_ = false;
@@ -93,8 +100,7 @@ private:
 
 void Worker::EmitStatus(int job, const std::string &status, double progress)
 {
-    ConversionEvent event;
-    event.kind = ConversionEvent::Kind::Progress;
+    ConversionEvent event = MakeEvent(ConversionEvent::Kind::Progress);
     event.job = job;
     event.status = status;
     event.progress = progress;
@@ -106,13 +112,9 @@ void Worker::Run()
     const int jobCount = Gui_JobCount(session_.jobs);
     const ConversionSettings &s = session_.settings;
     filterOn_ = s.tapCount > 1;
-    if (filterOn_) {
-        std::vector<double> prototype(s.tapCount);
-        SignalProcessing_DesignLowpass(1.0, s.cutoffFraction / s.outputRateTenths, s.tapCount, prototype.data(),
-                                       s.windowCode);
-        SignalProcessing_InitFilterbank(bank_, s.outputRateTenths, 10, s.tapCount, prototype.data());
-    }
-    Emit({ConversionEvent::Kind::RunStarted});
+    if (filterOn_)
+        SignalProcessing_InitConversionFilter(bank_, s.cutoffFraction, s.tapCount, s.windowCode, s.outputRateTenths);
+    Emit(MakeEvent(ConversionEvent::Kind::RunStarted));
     for (int job = 0; job < jobCount && !aborted_; ++job) ConvertJob(job);
     Parser_Terminate(session_);
 }
@@ -142,12 +144,12 @@ int64_t Worker::ExpectedPairs(int total) const
 
 void Worker::ConvertJob(int job)
 {
-    ConversionEvent active{ConversionEvent::Kind::JobActive};
+    ConversionEvent active = MakeEvent(ConversionEvent::Kind::JobActive);
     active.job = job;
     Emit(active);
 
     const Clock::time_point jobStart = Clock::now();
-    ConversionEvent finished{ConversionEvent::Kind::JobFinished};
+    ConversionEvent finished = MakeEvent(ConversionEvent::Kind::JobFinished);
     finished.job = job;
     std::string status = CheckJob(job);
     const ConversionSettings &s = session_.settings;
@@ -155,7 +157,7 @@ void Worker::ConvertJob(int job)
 
     if (status.empty() && ExpectedPairs(total) > kMaxOutputPairs) {
         status = "Status: Output error";
-        ConversionEvent log{ConversionEvent::Kind::LogMessage};
+        ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
         log.text = Format("Job %d: the output would hold more than %d sample pairs.", job + 1, kMaxOutputPairs);
         Emit(log);
     }
@@ -221,39 +223,38 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
     int64_t posI = Settings_KnownLength(s.headerLength) + int64_t{s.bytesPerSet} * (s.firstSet - 1);
     int64_t posQ = posI;
     const int64_t startPos = posI;
-    const bool filtering = filterOn_ && !s.textMode;
-    framer_.StartInterval(total);
+    const ProcessingChain chain{s.mirrorOn, s.shiftFraction, filterOn_ && !s.textMode ? &bank_ : nullptr,
+                                s.outputRateTenths};
+    SignalProcessing_ResetBlockFraming(framing_);
 
     while (processed < total) {
-        double *readI = nullptr;
-        double *readQ = nullptr;
-        framer_.NextBlock(&readI, &readQ);
-        int count = Parser_GetSetsFromFile(session_.files, s, scratch_, &posI, &posQ, kBlockSets, readI, readQ);
+        const BlockSlot slot = SignalProcessing_GetBlockSlot(framing_);
+        int count = Parser_GetSetsFromFile(session_.files, s, scratch_, &posI, &posQ, slot.capacity, slot.i, slot.q);
         if (count <= 0) break;
         if (count > total - processed) count = total - processed;
-        if (s.mirrorOn) SignalProcessing_MirrorSpectrum(readQ, count);
-        if (s.shiftFraction != 0.0) SignalProcessing_FrequencyShift(readI, readQ, count, processed, s.shiftFraction);
-        const FramedBlock out = filtering ? framer_.Filter(count, processed, bank_, s.outputRateTenths)
-                                          : framer_.PassThrough(count);
+        int outCount = 0;
+        SignalProcessing_ProcessBlock(framing_, chain, count, processed, total, &outCount);
+        const double *outI = framing_.outputI.data();
+        const double *outQ = framing_.outputQ.data();
 
-        if (int64_t{pairs} + out.count > kMaxOutputPairs) {
+        if (int64_t{pairs} + outCount > kMaxOutputPairs) {
             error = "Status: Output error";
-            ConversionEvent log{ConversionEvent::Kind::LogMessage};
+            ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
             log.text = Format("Job %d: the output would hold more than %d sample pairs.", job + 1, kMaxOutputPairs);
             Emit(log);
             break;
         }
-        for (int k = 0; k < out.count; ++k) {
-            const double power = out.i[k] * out.i[k] + out.q[k] * out.q[k];
+        for (int k = 0; k < outCount; ++k) {
+            const double power = outI[k] * outI[k] + outQ[k] * outQ[k];
             powerSum += power;
             if (power > maximumPower) maximumPower = power;
         }
-        if (pass == 1 && !Conversion_WriteZmxSamples(file, out.count, out.i, out.q)) {
+        if (pass == 1 && !Conversion_WriteZmxSamples(file, outCount, outI, outQ)) {
             error = "Status: Output error";
             break;
         }
         processed += count;
-        pairs += out.count;
+        pairs += outCount;
         if (AbortRequested()) {
             aborted_ = true;
             error = "Status: Aborted";
@@ -299,7 +300,7 @@ void Worker::ShowProgress(int job, int pass, int processed, int total, int64_t p
 void Worker::ShowResults(int job, const PassResult &result)
 {
     const ConversionSettings &s = session_.settings;
-    ConversionEvent event{ConversionEvent::Kind::Results};
+    ConversionEvent event = MakeEvent(ConversionEvent::Kind::Results);
     event.job = job;
     const int n = result.pairs;
     event.convertedSamples = Format("%d", n);
@@ -345,7 +346,7 @@ int onConversion(Session &session, ConversionObserver observer)
             Worker worker(run, observer, std::move(input));
             worker.Run();
         }
-        observer({ConversionEvent::Kind::RunFinished});
+        observer(MakeEvent(ConversionEvent::Kind::RunFinished));
         Gui_SetConversionRunning(run, kRunIdle);
     });
     return 1;
@@ -396,7 +397,7 @@ void Conversion_ApplyEvent(Session &session, const ConversionEvent &event)
     case ConversionEvent::Kind::JobFinished:
         if (known) {
             jobs.items[first + kJobStatus].label = event.status;
-            jobs.items[first + kJobStatus].value = "0";
+            jobs.items[first + kJobStatus].value = std::to_string(0);
             jobs.items[first + kJobStatus].image = event.image;
             jobs.items[first + kJobItem].image = event.image;
         }

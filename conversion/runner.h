@@ -14,7 +14,6 @@
 
 #include "configuration/session.h"
 
-inline constexpr int kBlockSets = 100000;
 inline constexpr double kTargetPeak = 31128.65;   // 0.95 x 32767
 inline constexpr double kFullScale = 32767.0;
 inline constexpr double kMinimumPeak = 23000.0;

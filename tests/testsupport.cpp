@@ -55,3 +55,29 @@ void MakeSparseFile(const std::string &path, int64_t size, std::string_view tail
 }
 
 }  // namespace testsupport
+
+#include <gtest/gtest.h>
+
+#include "configuration/session.h"
+#include "configuration/treeexchange.h"
+#include "configuration/treerules.h"
+#include "parser/analysis.h"
+
+namespace testsupport {
+
+void StartWithDefaults(Session &session)
+{
+    Parser_Init(session);
+    session.record = Configuration_DefaultRecord();
+    Configuration_TreeIO(session, session.record, 1, -1);
+    Gui_CheckConfiguration(session, -1);
+}
+
+void Edit(Session &session, std::string_view key, std::string_view text)
+{
+    const int slot = Configuration_SlotByKey(key);
+    ASSERT_GE(slot, 0) << key;
+    EXPECT_EQ(onConfigurationTree(session, kSlots[slot].treeItem, std::string(text)), 1) << key << "=" << text;
+}
+
+}  // namespace testsupport

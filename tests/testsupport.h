@@ -34,3 +34,16 @@ std::string ReadFile(const std::string &path);
 void MakeSparseFile(const std::string &path, int64_t size, std::string_view tail = {});
 
 }  // namespace testsupport
+
+struct Session;
+
+namespace testsupport {
+
+// Brings a fresh session up as the program starts without stored configurations: the
+// built-in defaults in the tree and a full check.
+void StartWithDefaults(Session &session);
+
+// A committed edit of the tree item that mirrors slot `key` (fails the test when refused).
+void Edit(Session &session, std::string_view key, std::string_view text);
+
+}  // namespace testsupport

@@ -1,0 +1,71 @@
+#include <algorithm>
+#include <iostream>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/commands.h"
+#include "configuration/configfiles.h"
+#include "configuration/configflows.h"
+
+namespace {
+
+std::string DirectoryOf(const Selection &selection)
+{
+    return selection.configDir.empty() ? Configuration_Directory() : selection.configDir;
+}
+
+bool AnswerYes(const std::string &) { return true; }
+
+}  // namespace
+
+int Cli_ConfigList(const Selection &selection)
+{
+    for (std::string name : Configuration_ListFiles(DirectoryOf(selection))) {
+        Configuration_RemoveExtension(name);
+        std::cout << name << "\n";
+    }
+    return kExitOk;
+}
+
+int Cli_ConfigShow(const Selection &selection, bool json)
+{
+    Session session;
+    if (const int status = Cli_PrepareSession(session, selection); status != kExitOk) return status;
+    nlohmann::ordered_json slots;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const std::string text = Configuration_Slot(session.record, slot);
+        if (json)
+            slots[std::string(kSlots[slot].key)] = text;
+        else
+            std::cout << kSlots[slot].key << ": " << text << "\n";
+    }
+    if (json) std::cout << slots.dump() << "\n";
+    return kExitOk;
+}
+
+int Cli_ConfigSave(const Selection &selection, const std::string &name)
+{
+    Session session;
+    if (const int status = Cli_PrepareSession(session, selection); status != kExitOk) return status;
+    onConfigurationString(session, name);
+    const int saved = Gui_SaveConfiguration(session);
+    Cli_PrintStatusLog(session, 0);
+    return saved ? kExitOk : kExitFailed;
+}
+
+int Cli_ConfigDelete(const Selection &selection, const std::string &name)
+{
+    Session session;
+    session.configurations.directory = DirectoryOf(selection);
+    Configuration_Init(session);
+    const std::vector<std::string> &ring = session.configurations.ring;
+    if (session.configurations.records.empty() || std::find(ring.begin(), ring.end(), name) == ring.end()) {
+        std::cerr << "quelvor-cli: no stored configuration named '" << name << "'\n";
+        return kExitFailed;
+    }
+    const size_t before = session.statusLog.rows.size();
+    session.configurations.nameText = name;
+    onConfigurationDelete(session, AnswerYes);
+    Cli_PrintStatusLog(session, before);
+    return std::find(ring.begin(), ring.end(), name) == ring.end() ? kExitOk : kExitFailed;
+}

@@ -1,0 +1,150 @@
+#include "configuration/configflows.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "configuration/configfiles.h"
+#include "configuration/treeexchange.h"
+#include "configuration/treerules.h"
+
+namespace {
+
+constexpr const char *kNew = "New";
+
+int RingIndexOf(const ConfigurationList &list, const std::string &name)
+{
+    const auto found = std::find(list.ring.begin(), list.ring.end(), name);
+    return found == list.ring.end() ? -1 : static_cast<int>(found - list.ring.begin());
+}
+
+// The configuration "New": one ring entry without a stored record.
+void StartNew(Session &session)
+{
+    ConfigurationList &list = session.configurations;
+    list.nameText = kNew;
+    list.ring.assign(1, kNew);
+    list.ringIndex = 0;
+    Configuration_SetSlotText(session.record, kSlotName, kNew);
+}
+
+void Log(Session &session, const std::string &text, StatusIcon icon)
+{
+    Gui_UpdateStatus(session.statusLog, text, icon);
+    Session_Notify(session, SessionChange::StatusLog);
+}
+
+}  // namespace
+
+std::optional<ConfigurationRecord> Configuration_LoadFile(const std::string &path, StatusLog &log)
+{
+    ConfigurationRecord record;
+    const FileOutcome outcome = Configuration_ReadFramedFile(path, Configuration_Bytes(record), kRecordBytes);
+    const size_t slash = path.rfind('/');
+    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    const bool loaded = outcome == FileOutcome::Done;
+    Gui_UpdateStatus(log, "Load '" + fileName + "': " + Configuration_OutcomeText(outcome),
+                     loaded ? StatusIcon::Ok : StatusIcon::Error);
+    if (!loaded) return std::nullopt;
+    return record;
+}
+
+void Configuration_Init(Session &session)
+{
+    ConfigurationList &list = session.configurations;
+    list.records.clear();
+    list.ring.clear();
+    for (std::string name : Configuration_ListFiles(list.directory)) {
+        Configuration_RemoveExtension(name);
+        if (std::optional<ConfigurationRecord> record = Configuration_Load(list.directory, name, session.statusLog)) {
+            list.records.push_back(*record);
+            list.ring.push_back(name);
+        }
+    }
+    Session_Notify(session, SessionChange::StatusLog);
+    if (!list.records.empty()) return;
+    StartNew(session);
+    Configuration_TreeIO(session, session.record, 0, -1);
+    Gui_CheckConfiguration(session, -1);
+    Gui_SetUnsavedStatus(list, 1);
+}
+
+void Configuration_SetByName(Session &session, const std::string &name)
+{
+    ConfigurationList &list = session.configurations;
+    if (list.records.empty()) return;
+    const int index = std::max(0, RingIndexOf(list, name));
+    list.ringIndex = index;
+    session.record = list.records[index];
+    Configuration_TreeIO(session, session.record, 1, -1);
+    Gui_CheckConfiguration(session, -1);
+}
+
+int Gui_SaveConfiguration(Session &session)
+{
+    ConfigurationList &list = session.configurations;
+    if (!Configuration_CheckName(session.record.name)) {
+        Log(session, "Save configuration: Invalid name", StatusIcon::Error);
+        return 0;
+    }
+    const int saved = Configuration_Save(list.directory, session.record, session.statusLog);
+    Session_Notify(session, SessionChange::StatusLog);
+    if (!saved) return 0;
+
+    if (list.records.empty()) list.ring.clear();  // the entry "New" has no record
+    const int index = RingIndexOf(list, session.record.name);
+    if (index < 0) {
+        list.ring.emplace_back(session.record.name);
+        list.records.push_back(session.record);
+    } else {
+        list.records[index] = session.record;
+    }
+    Gui_SetUnsavedStatus(list, 0);
+    return 1;
+}
+
+int Gui_SavedUnsavedChanges(Session &session, const Confirm &confirm)
+{
+    ConfigurationList &list = session.configurations;
+    if (list.unsaved && confirm("Do you want to save the changed configuration?"))
+        return Gui_SaveConfiguration(session);
+    Gui_SetUnsavedStatus(list, 0);
+    return 1;
+}
+
+void onConfigurationRing(Session &session, int index, const Confirm &confirm)
+{
+    ConfigurationList &list = session.configurations;
+    if (index < 0 || index >= static_cast<int>(list.ring.size())) return;
+    const std::string selected = list.ring[index];
+    if (selected == kNew || selected == session.record.name) return;
+    if (Gui_SavedUnsavedChanges(session, confirm)) Configuration_SetByName(session, selected);
+}
+
+void onConfigurationString(Session &session, const std::string &text)
+{
+    Gui_SetUnsavedStatus(session.configurations, 1);
+    session.configurations.nameText = text;
+    Configuration_TreeIO(session, session.record, 0, -2);
+}
+
+void onConfigurationDelete(Session &session, const Confirm &confirm)
+{
+    ConfigurationList &list = session.configurations;
+    const int index = RingIndexOf(list, list.nameText);
+    if (index < 0 || index >= static_cast<int>(list.records.size())) return;
+    if (!confirm("Do you really want to delete the current configuration?")) return;
+
+    const std::string name = list.ring[index];
+    list.ring.erase(list.ring.begin() + index);
+    list.records.erase(list.records.begin() + index);
+    const std::string path = list.directory + "/" + name + std::string(kConfigurationExtension);
+    if (::unlink(path.c_str()) == 0) Log(session, "Delete configuration: Done", StatusIcon::Ok);
+
+    if (list.records.empty()) {
+        StartNew(session);
+        Gui_SetUnsavedStatus(list, 1);
+    } else {
+        Configuration_SetByName(session, list.ring.front());
+    }
+}
