@@ -1,0 +1,279 @@
+#include "parser/formats.h"
+
+#include <fast_float/fast_float.h>
+#include <locale.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+const std::array<FormatInfo, kFormatCount> kFormats = {{
+    {"Text Integer", -1},
+    {"Text Floating Point", -1},
+    {"Text Hexadecimal", -1},
+    {"32 Bit Float", 4},
+    {"64 Bit Float", 8},
+    {"8 Bit Integer", 1},
+    {"8 Bit Unsigned Integer", 1},
+    {"16 Bit Integer", 2},
+    {"16 Bit Unsigned Integer", 2},
+    {"32 Bit Integer", 4},
+    {"32 Bit Unsigned Integer", 4},
+    {"64 Bit Integer", 8},
+    {"64 Bit Unsigned Integer", 8},
+}};
+
+namespace {
+
+// A value (or the white space directly before it) must start within this many characters.
+constexpr int kSearchPositions = 50;
+
+constexpr int64_t kInt32Min = -2147483648LL;
+constexpr int64_t kInt32Max = 2147483647LL;
+// Once a magnitude passes this it saturates anyway; stopping here keeps it from overflowing.
+constexpr uint64_t kMagnitudeCap = uint64_t{1} << 33;
+
+// The white space the C library's number parsers skip in the "C" locale.
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+double SaturatedInt32(bool negative, uint64_t magnitude)
+{
+    const int64_t signedValue = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+    if (signedValue < kInt32Min) return static_cast<double>(kInt32Min);
+    if (signedValue > kInt32Max) return static_cast<double>(kInt32Max);
+    return static_cast<double>(signedValue);
+}
+
+// The parsers below start at a character that is not white space and return the number of
+// characters consumed (0 when no number starts there), as strtol/strtod would.
+
+// strtol with base 10, saturated to the 32-bit range.
+int ParseDecimalInteger(const char *start, double *value)
+{
+    const char *c = start;
+    const bool negative = *c == '-';
+    if (*c == '-' || *c == '+') ++c;
+    if (!IsDigit(*c)) return 0;
+    uint64_t magnitude = 0;
+    for (; IsDigit(*c); ++c) {
+        if (magnitude < kMagnitudeCap) magnitude = magnitude * 10 + static_cast<uint64_t>(*c - '0');
+    }
+    *value = SaturatedInt32(negative, magnitude);
+    return static_cast<int>(c - start);
+}
+
+// strtol with base 16: optional sign, optional 0x or 0X (taken only when a hexadecimal digit
+// follows it; otherwise the 0 alone is the number), saturated to the 32-bit range.
+int ParseHexadecimalInteger(const char *start, double *value)
+{
+    const char *c = start;
+    const bool negative = *c == '-';
+    if (*c == '-' || *c == '+') ++c;
+    if (c[0] == '0' && (c[1] == 'x' || c[1] == 'X') && HexDigitValue(c[2]) >= 0) c += 2;
+    if (HexDigitValue(*c) < 0) return 0;
+    uint64_t magnitude = 0;
+    for (int digit = HexDigitValue(*c); digit >= 0; digit = HexDigitValue(*++c)) {
+        if (magnitude < kMagnitudeCap) magnitude = magnitude * 16 + static_cast<uint64_t>(digit);
+    }
+    *value = SaturatedInt32(negative, magnitude);
+    return static_cast<int>(c - start);
+}
+
+// The C library's own parser in the "C" locale, whatever locale the program runs in, so that
+// the decimal point is always '.'.
+int ParseFloatingPointWithCLibrary(const char *start, double *value)
+{
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    char *end = nullptr;
+    const double parsed = cLocale != locale_t{} ? strtod_l(start, &end, cLocale) : std::strtod(start, &end);
+    if (end == start) return 0;
+    *value = parsed;
+    return static_cast<int>(end - start);
+}
+
+const char *SkipDigits(const char *c)
+{
+    while (IsDigit(*c)) ++c;
+    return c;
+}
+
+// strtod. Plain decimal numbers (digits, optional point, optional exponent) go through
+// fast_float, which rounds exactly as strtod does; hexadecimal floats, infinities, NaN and
+// results that overflow are left to the C library.
+int ParseFloatingPoint(const char *start, double *value)
+{
+    const char *c = start;
+    const bool negative = *c == '-';
+    if (*c == '-' || *c == '+') ++c;
+    const char *number = c;
+    if (c[0] == '0' && (c[1] == 'x' || c[1] == 'X')) return ParseFloatingPointWithCLibrary(start, value);
+
+    const char *integerEnd = SkipDigits(c);
+    c = integerEnd;
+    bool hasDigits = integerEnd != number;
+    if (*c == '.') {
+        const char *fractionEnd = SkipDigits(c + 1);
+        hasDigits = hasDigits || fractionEnd != c + 1;
+        c = fractionEnd;
+    }
+    if (!hasDigits) {
+        const char first = static_cast<char>(*number | 0x20);
+        return first == 'i' || first == 'n' ? ParseFloatingPointWithCLibrary(start, value) : 0;
+    }
+    // An exponent counts only with at least one digit; "1e" and "1e+" consume the "1".
+    if ((*c | 0x20) == 'e') {
+        const char *exponent = c + 1;
+        if (*exponent == '+' || *exponent == '-') ++exponent;
+        if (IsDigit(*exponent)) c = SkipDigits(exponent);
+    }
+
+    double magnitude = 0.0;
+    const auto result = fast_float::from_chars(number, c, magnitude);
+    if (result.ec != std::errc() || result.ptr != c || !std::isfinite(magnitude)) {
+        return ParseFloatingPointWithCLibrary(start, value);
+    }
+    *value = negative ? -magnitude : magnitude;
+    return static_cast<int>(c - start);
+}
+
+using TextParser = int (*)(const char *start, double *value);
+
+TextParser TextParserFor(int code)
+{
+    switch (code) {
+    case kTextInteger: return ParseDecimalInteger;
+    case kTextFloatingPoint: return ParseFloatingPoint;
+    case kTextHexadecimal: return ParseHexadecimalInteger;
+    default: return nullptr;
+    }
+}
+
+template <typename T>
+T LoadValue(const void *buffer, int64_t index, int swapBytes)
+{
+    using Bits = std::conditional_t<sizeof(T) == 8, uint64_t,
+                                    std::conditional_t<sizeof(T) == 4, uint32_t,
+                                                       std::conditional_t<sizeof(T) == 2, uint16_t, uint8_t>>>;
+    Bits bits;
+    std::memcpy(&bits, static_cast<const char *>(buffer) + index * static_cast<int64_t>(sizeof(T)), sizeof bits);
+    if (swapBytes && sizeof(T) > 1) {
+        if constexpr (sizeof(T) == 2) Parser_ToOtherEndian16(&bits);
+        if constexpr (sizeof(T) == 4) Parser_ToOtherEndian32(&bits);
+        if constexpr (sizeof(T) == 8) Parser_ToOtherEndian64(&bits);
+    }
+    return std::bit_cast<T>(bits);
+}
+
+}  // namespace
+
+void Parser_GetFormatFromString(std::string_view text, int *code, int *bytesPerValue)
+{
+    int found = kUInt64;
+    for (int candidate = 0; candidate < kFormatCount; ++candidate) {
+        if (kFormats[candidate].displayText == text) {
+            found = candidate;
+            break;
+        }
+    }
+    if (code != nullptr) *code = found;
+    if (bytesPerValue != nullptr) *bytesPerValue = kFormats[found].bytesPerValue;
+}
+
+int Parser_ExtractTextValueFromBuffer(int code, const char *text, double *value, int *offset, int *length)
+{
+    *value = 0.0;
+    *offset = 0;
+    *length = 0;
+    const TextParser parse = TextParserFor(code);
+    if (parse == nullptr || text == nullptr) return 0;
+
+    // A parse from position p skips the white space run to its first other character q and
+    // fails there exactly as the parses from p + 1 to q would, so the next start worth trying
+    // is q + 1.
+    int position = 0;
+    while (position < kSearchPositions && text[position] != '\0') {
+        int numberStart = position;
+        while (IsSpace(text[numberStart])) ++numberStart;
+        double parsed = 0.0;
+        const int consumed = parse(text + numberStart, &parsed);
+        if (consumed > 0) {
+            *value = parsed;
+            *offset = position;
+            *length = numberStart - position + consumed;
+            return 1;
+        }
+        position = numberStart + 1;
+        if (text[numberStart] == '\0') break;
+    }
+    return 0;
+}
+
+void Parser_ExtractBinaryValueFromBuffer(int code, const void *buffer, int64_t index, int swapBytes, double *value)
+{
+    switch (code) {
+    case kFloat32: *value = static_cast<double>(LoadValue<float>(buffer, index, swapBytes)); break;
+    case kFloat64: *value = LoadValue<double>(buffer, index, swapBytes); break;
+    case kInt8: *value = static_cast<double>(LoadValue<int8_t>(buffer, index, swapBytes)); break;
+    case kUInt8: *value = static_cast<double>(LoadValue<uint8_t>(buffer, index, swapBytes)); break;
+    case kInt16: *value = static_cast<double>(LoadValue<int16_t>(buffer, index, swapBytes)); break;
+    case kUInt16: *value = static_cast<double>(LoadValue<uint16_t>(buffer, index, swapBytes)); break;
+    case kInt32: *value = static_cast<double>(LoadValue<int32_t>(buffer, index, swapBytes)); break;
+    case kUInt32: *value = static_cast<double>(LoadValue<uint32_t>(buffer, index, swapBytes)); break;
+    case kInt64: *value = static_cast<double>(LoadValue<int64_t>(buffer, index, swapBytes)); break;
+    // Converted directly, so the value is rounded once to the nearest double; going through a
+    // signed value and adding 2^64 would round twice and can miss the nearest double.
+    case kUInt64: *value = static_cast<double>(LoadValue<uint64_t>(buffer, index, swapBytes)); break;
+    default: break;
+    }
+}
+
+void Parser_ToOtherEndian16(void *p)
+{
+    uint16_t v;
+    std::memcpy(&v, p, sizeof v);
+    v = static_cast<uint16_t>((v >> 8) | (v << 8));
+    std::memcpy(p, &v, sizeof v);
+}
+
+void Parser_ToOtherEndian32(void *p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    v = __builtin_bswap32(v);
+    std::memcpy(p, &v, sizeof v);
+}
+
+void Parser_ToOtherEndian64(void *p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    v = __builtin_bswap64(v);
+    std::memcpy(p, &v, sizeof v);
+}
+
+void Parser_Int64ToString(int64_t value, char *text)
+{
+    // Work on the unsigned magnitude: negating the most negative value would overflow.
+    uint64_t magnitude = value < 0 ? ~static_cast<uint64_t>(value) + 1 : static_cast<uint64_t>(value);
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) *text++ = '-';
+    while (count > 0) *text++ = digits[--count];
+    *text = '\0';
+}
+
+int Parser_HostIsLittleEndian() { return std::endian::native == std::endian::little ? 1 : 0; }
