@@ -189,7 +189,8 @@ void Conversion_EncodeZmxPairs(int count, const double *i, const double *q, int1
 ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, double clockMHz)
 {
     ZmxFile file;
-    if (!fileName || !*fileName || !std::isfinite(clockMHz) || clockMHz < 0.0) return file;
+    const double clockHz = clockMHz * 1e6;
+    if (!fileName || !*fileName || !std::isfinite(clockHz) || clockHz < 0.0) return file;
     // The comment never holds more than 95 characters; a longer one is cut rather than let
     // it push the header out of its buffer.
     const std::string_view commentText =
@@ -197,9 +198,9 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
 
     char header[kHeaderBufferBytes];
     const int headerLength = std::snprintf(header, sizeof header,
-                                           "{TYPE: ZMW-WV,0}{COMMENT: %.*s}{CLOCK: %012.3f}%s",
+                                           "{TYPE: ZMW-WV,0}{COMMENT: %.*s}{CLOCK: %012.3f%s",
                                            static_cast<int>(commentText.size()), commentText.data(),
-                                           clockMHz * 1e6, kHeaderTail.data());
+                                           clockHz, kHeaderTail.data());
     if (headerLength < 0 || headerLength >= kHeaderBufferBytes) return file;
 
     file.targetPath = fileName;

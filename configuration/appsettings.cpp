@@ -1,0 +1,60 @@
+#include "configuration/appsettings.h"
+
+#include <cstring>
+#include <filesystem>
+
+#include "configuration/configfiles.h"
+
+namespace {
+
+char *Bytes(ApplicationSettings &settings) { return reinterpret_cast<char *>(&settings); }
+const char *Bytes(const ApplicationSettings &settings) { return reinterpret_cast<const char *>(&settings); }
+
+// A cut folder name would name another folder, so a text that does not fit is left empty.
+template <size_t N>
+void SetTextIfFits(char (&field)[N], const std::string &text)
+{
+    std::memset(field, 0, N);
+    if (text.size() < N) std::memcpy(field, text.data(), text.size());
+}
+
+}  // namespace
+
+void Ini_CalculateKey(const char *record, char *block, const int *seed)
+{
+    Configuration_CalculateKeyOver(record, kSettingsRecordBytes, block, seed);
+}
+
+int Ini_Load(const std::string &directory, ApplicationSettings &settings, std::string &message)
+{
+    std::memset(settings.lastConfiguration, 0, sizeof settings.lastConfiguration);
+    SetTextIfFits(settings.browserDirectory, directory);
+    SetTextIfFits(settings.outputDirectory, directory);
+
+    ApplicationSettings scratch{};
+    const FileOutcome outcome = Configuration_ReadFramedFile(
+        (std::filesystem::path(directory) / kSettingsFileName).string(), Bytes(scratch), kSettingsRecordBytes);
+    message = std::string("Load '") + kSettingsFileName + "': " + Configuration_OutcomeText(outcome);
+    if (outcome != FileOutcome::Done) return 0;
+    settings = scratch;
+    return 1;
+}
+
+int Ini_Save(const std::string &directory, const ApplicationSettings &settings, StatusLog &log)
+{
+    const FileOutcome outcome =
+        Configuration_WriteFramedFile(directory, kSettingsFileName, Bytes(settings), kSettingsRecordBytes);
+    Gui_UpdateStatus(log, std::string("Save '") + kSettingsFileName + "': " + Configuration_OutcomeText(outcome),
+                     outcome == FileOutcome::Done ? StatusIcon::Ok : StatusIcon::Error);
+    return outcome == FileOutcome::Done ? 1 : 0;
+}
+
+int Ini_CheckMonitor(const std::vector<MonitorEntry> &monitors, const ApplicationSettings &settings, int monitorId)
+{
+    for (const MonitorEntry &monitor : monitors) {
+        if (monitor.id == monitorId && monitor.left <= settings.panelLeft && monitor.top <= settings.panelTop &&
+            settings.panelWidth <= monitor.width && settings.panelHeight <= monitor.height)
+            return 1;
+    }
+    return 0;
+}
