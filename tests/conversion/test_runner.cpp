@@ -1,0 +1,314 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "configuration/session.h"
+#include "conversion/jobs.h"
+#include "conversion/runner.h"
+#include "testsupport.h"
+
+using testsupport::Edit;
+using testsupport::TempDir;
+
+namespace {
+
+// Interleaved little-endian 16-bit I/Q pairs.
+std::string Pairs16(const std::vector<std::pair<int16_t, int16_t>> &pairs)
+{
+    std::string bytes(pairs.size() * 4, '\0');
+    for (size_t k = 0; k < pairs.size(); ++k) {
+        std::memcpy(&bytes[4 * k], &pairs[k].first, 2);
+        std::memcpy(&bytes[4 * k + 2], &pairs[k].second, 2);
+    }
+    return bytes;
+}
+
+// A tone of `count` pairs with the given amplitude.
+std::string Tone16(int count, double amplitude)
+{
+    std::vector<std::pair<int16_t, int16_t>> pairs(count);
+    for (int k = 0; k < count; ++k) {
+        const double phase = 2 * M_PI * k / 50.0;
+        pairs[k] = {static_cast<int16_t>(std::lround(amplitude * std::cos(phase))),
+                    static_cast<int16_t>(std::lround(amplitude * std::sin(phase)))};
+    }
+    return Pairs16(pairs);
+}
+
+// Headerless 16-bit files with a user comment "abc" and a rate of 1 MHz.
+void StartPlain(Session &session)
+{
+    testsupport::StartWithDefaults(session);
+    Edit(session, "headerSource", "User");
+    Edit(session, "headerValue", "0");
+    Edit(session, "trailerSource", "User");
+    Edit(session, "trailerValue", "0");
+    Edit(session, "commentSource", "User");
+    Edit(session, "commentBegin", "abc");
+    Edit(session, "samplerateSource", "User");
+    Edit(session, "samplerateValue", "1.0");
+}
+
+struct Run {
+    std::vector<ConversionEvent> events;
+    std::function<void(const ConversionEvent &)> hook;  // called on the worker's thread
+};
+
+// Runs every job to the end and applies the worker's events to the session, as a view would.
+Run ConvertAll(Session &session, std::function<void(const ConversionEvent &)> hook = {})
+{
+    Run run;
+    std::mutex mutex;
+    const int started = onConversion(session, [&](const ConversionEvent &event) {
+        if (hook) hook(event);
+        std::lock_guard lock(mutex);
+        run.events.push_back(event);
+    });
+    if (started) Conversion_WaitForWorker(session);
+    for (const ConversionEvent &event : run.events) Conversion_ApplyEvent(session, event);
+    if (started) Conversion_EndRun(session);
+    return run;
+}
+
+std::string Status(const Session &session, int job) { return session.jobs.items[job * kItemsPerJob + kJobStatus].label; }
+std::string Result(const Session &session, int job, int offset) { return session.jobs.items[job * kItemsPerJob + offset].value; }
+
+const ConversionEvent *Finished(const Run &run, int job)
+{
+    for (const ConversionEvent &event : run.events)
+        if (event.kind == ConversionEvent::Kind::JobFinished && event.job == job) return &event;
+    return nullptr;
+}
+
+// The largest pair magnitude of a finished file.
+double PeakOfFile(const std::string &bytes, int headerLength)
+{
+    double peak = 0;
+    for (size_t at = headerLength; at + 4 <= bytes.size() - 1; at += 4) {
+        int16_t i, q;
+        std::memcpy(&i, &bytes[at], 2);
+        std::memcpy(&q, &bytes[at + 2], 2);
+        peak = std::max(peak, std::hypot(i, q));
+    }
+    return peak;
+}
+
+}  // namespace
+
+TEST(Runner, AutomaticOptimisationPutsThePeakAtNinetyFivePercent)
+{
+    TempDir dir;
+    testsupport::WriteFile(dir.file("tone.bin"), Tone16(1000, 1000.0));
+    Session session;
+    StartPlain(session);
+    Gui_AddIQ(session, 0, {dir.file("tone.bin")});
+    const Run run = ConvertAll(session);
+
+    EXPECT_EQ(Status(session, 0), "Status: Done");
+    EXPECT_EQ(session.jobs.items[kJobStatus].image, 0);
+    EXPECT_EQ(session.jobs.items[kJobItem].image, 0);
+    EXPECT_EQ(Result(session, 0, kJobConvertedSamples), "1000");
+    EXPECT_EQ(Result(session, 0, kJobFileSize), "0.003933 MB");  // (121 + 3 + 4000) / 2^20
+    EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:00.0001");
+    EXPECT_NE(Result(session, 0, kJobMaxScaleFactor).find(" (auto set)"), std::string::npos);
+    const ConversionEvent *finished = Finished(run, 0);
+    ASSERT_NE(finished, nullptr);
+    EXPECT_NEAR(*finished->peak, kTargetPeak, 1e-6);
+
+    const std::string output = testsupport::ReadFile(dir.file("tone.bin.wv"));
+    ASSERT_EQ(output.size(), 121u + 3 + 4000);
+    EXPECT_EQ(output.substr(0, 36), "{TYPE: ZMW-WV,0}{COMMENT: abc}{CLOCK");
+    EXPECT_NE(output.find("{SAMPLES: 0000001000}{WAVEFORM-0000004001:#"), std::string::npos);
+    EXPECT_EQ(output.back(), '}');
+    EXPECT_NEAR(PeakOfFile(output, 123), kTargetPeak, 1.0);
+    // The user's scale factor is untouched by the run; the button is back.
+    EXPECT_EQ(session.settings.scale, 1.0);
+    EXPECT_EQ(session.views.convert.label, kConvertStart);
+    EXPECT_FALSE(session.views.controlsLocked);
+    EXPECT_EQ(Gui_GetConversionRunning(session.run), kRunIdle);
+}
+
+TEST(Runner, PeakLevelsDecideAcceptance)
+{
+    TempDir dir;
+    testsupport::WriteFile(dir.file("low.bin"), Tone16(2000, 20000.0));
+    testsupport::WriteFile(dir.file("clip.bin"), Pairs16(std::vector<std::pair<int16_t, int16_t>>(300, {30000, 30000})));
+    testsupport::WriteFile(dir.file("clip.bin.wv"), "an older file");
+    Session session;
+    StartPlain(session);
+    Edit(session, "autoOptimization", "No");
+    Gui_AddIQ(session, 0, {dir.file("low.bin"), dir.file("clip.bin")});
+    ConvertAll(session);
+
+    EXPECT_EQ(Status(session, 0), "Status: Scale Factor too low");
+    EXPECT_EQ(session.jobs.items[kJobStatus].image, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("low.bin.wv")));
+    EXPECT_EQ(Result(session, 0, kJobMaxScaleFactor), "1.556433");
+    EXPECT_EQ(Status(session, 1), "Status: Clipping error");
+    EXPECT_EQ(testsupport::ReadFile(dir.file("clip.bin.wv")), "an older file");  // a rejected job destroys nothing
+    // No temporary file stays behind.
+    for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_FALSE(Conversion_IsTemporaryOutputName(entry.path().filename().string())) << entry.path();
+}
+
+TEST(Runner, RefusedJobsNameTheirReasonAndTheRunGoesOn)
+{
+    TempDir dir;
+    testsupport::WriteFile(dir.file("a.bin"), Tone16(1000, 500.0));
+    testsupport::WriteFile(dir.file("b.bin"), Tone16(1000, 500.0));
+    testsupport::WriteFile(dir.file("b.bin.wv"), "keep me");
+    Session session;
+    StartPlain(session);
+    session.jobs.overwriteProtection = 1;
+    Gui_AddIQ(session, 0, {dir.file("a.bin"), dir.file("b.bin"), dir.file("a.bin")});
+    Gui_SetJobPath(session, 2 * kItemsPerJob + kJobOutput, dir.file("no/such/dir/out.wv"));
+    std::filesystem::remove(dir.file("a.bin"));  // disappears after adding
+    ConvertAll(session);
+    EXPECT_EQ(Status(session, 0), "Input file(s) read error");
+    EXPECT_EQ(Status(session, 1), "Status: File already exists");
+    EXPECT_EQ(testsupport::ReadFile(dir.file("b.bin.wv")), "keep me");
+    EXPECT_EQ(Status(session, 2), "Input file(s) read error");
+
+    testsupport::WriteFile(dir.file("a.bin"), Tone16(1000, 500.0));
+    ConvertAll(session);
+    EXPECT_EQ(Status(session, 0), "Status: Done");
+    EXPECT_EQ(Status(session, 2), "Status: Output error");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
+
+    Edit(session, "headerSource", "Header - End Pattern");
+    Edit(session, "headerValue", "NOWHERE");
+    ConvertAll(session);
+    EXPECT_EQ(Status(session, 0), "Config: Metadata error");
+    Edit(session, "headerSource", "User");
+    Edit(session, "scaleFactor", "x");
+    ConvertAll(session);
+    EXPECT_EQ(Status(session, 0), "Config: IQ error");
+    Edit(session, "scaleFactor", "1.0");
+    Edit(session, "filterType", "Hanning Window");
+    ConvertAll(session);
+    EXPECT_EQ(Status(session, 0), "Config: Signal Proc. error");
+}
+
+TEST(Runner, SilentInputKeepsTheScaleFactorForLaterJobs)
+{
+    TempDir dir;
+    testsupport::WriteFile(dir.file("zero.bin"), std::string(4000, '\0'));
+    testsupport::WriteFile(dir.file("tone.bin"), Tone16(1000, 1000.0));
+    Session session;
+    StartPlain(session);
+    Gui_AddIQ(session, 0, {dir.file("zero.bin"), dir.file("tone.bin")});
+    const Run run = ConvertAll(session);
+    EXPECT_EQ(Status(session, 0), "Status: Scale Factor too low");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("zero.bin.wv")));
+    EXPECT_EQ(Status(session, 1), "Status: Done");
+    EXPECT_NEAR(*Finished(run, 1)->peak, kTargetPeak, 1e-6);
+    EXPECT_EQ(Result(session, 1, kJobMaxScaleFactor), "31.128650 (auto set)");
+}
+
+TEST(Runner, AbortStopsTheRunningJobAndLeavesTheRestPending)
+{
+    TempDir dir;
+    testsupport::WriteFile(dir.file("a.bin"), Tone16(1000, 1000.0));
+    testsupport::WriteFile(dir.file("b.bin"), Tone16(300000, 1000.0));
+    testsupport::WriteFile(dir.file("c.bin"), Tone16(1000, 1000.0));
+    Session session;
+    StartPlain(session);
+    Gui_AddIQ(session, 0, {dir.file("a.bin"), dir.file("b.bin"), dir.file("c.bin")});
+    RunState &state = session.run;
+    ConvertAll(session, [&state](const ConversionEvent &event) {
+        if (event.kind == ConversionEvent::Kind::JobActive && event.job == 1) {
+            std::lock_guard lock(state.guiLock);
+            state.conversionRunning = kRunAbortRequested;
+        }
+    });
+    EXPECT_EQ(Status(session, 0), "Status: Done");
+    EXPECT_EQ(Status(session, 1), "Status: Aborted");
+    EXPECT_EQ(session.jobs.items[kItemsPerJob + kJobStatus].image, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("b.bin.wv")));
+    EXPECT_EQ(Status(session, 2), "Status: Pending");
+    EXPECT_EQ(session.jobs.items[2 * kItemsPerJob + kJobStatus].image, -1);
+    EXPECT_EQ(session.views.convert.label, kConvertStart);
+}
+
+TEST(Runner, EmptyJobListStartsNothing)
+{
+    Session session;
+    StartPlain(session);
+    EXPECT_EQ(onConversion(session, [](const ConversionEvent &) {}), 0);
+    ASSERT_EQ(session.statusLog.rows.size(), 1u);
+    EXPECT_EQ(session.statusLog.rows[0].text, "No conversion jobs defined");
+    EXPECT_FALSE(session.views.controlsLocked);
+}
+
+TEST(Runner, FilterWithRateChangeGivesTheExpectedPairCount)
+{
+    TempDir dir;
+    testsupport::WriteFile(dir.file("long.bin"), Tone16(250001, 8000.0));
+    testsupport::WriteFile(dir.file("short.bin"), Tone16(1500, 8000.0));
+    Session session;
+    StartPlain(session);
+    Edit(session, "filterType", "Blackman Window");
+    Edit(session, "cutoff", "0.2");
+    Edit(session, "taps", "1000");
+    Edit(session, "outputSamplerate", "Input Samplerate x 5/10");
+    Gui_AddIQ(session, 0, {dir.file("long.bin"), dir.file("short.bin")});
+    const Run run = ConvertAll(session);
+    EXPECT_EQ(Status(session, 0), "Status: Done");
+    EXPECT_EQ(Result(session, 0, kJobConvertedSamples), "125000");
+    EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:00.0250");  // 125000 pairs at 0.5 MHz
+    EXPECT_EQ(Status(session, 1), "Status: Done");  // an interval under 2000 sets is filtered too
+    EXPECT_EQ(Result(session, 1, kJobConvertedSamples), "750");
+    const std::string output = testsupport::ReadFile(dir.file("long.bin.wv"));
+    EXPECT_NE(output.find("{CLOCK: 00500000.000}"), std::string::npos);
+}
+
+TEST(Runner, OutputsBeyondTheFormatsPairLimitAreRefusedBeforeWriting)
+{
+    TempDir dir;
+    const int64_t sets = int64_t{kMaxOutputPairs} + 2;
+    testsupport::MakeSparseFile(dir.file("huge.bin"), sets * 4);
+    Session session;
+    StartPlain(session);
+    Gui_AddIQ(session, 0, {dir.file("huge.bin")});
+    ConvertAll(session);
+    EXPECT_EQ(Status(session, 0), "Status: Output error");
+    ASSERT_FALSE(session.statusLog.rows.empty());
+    EXPECT_NE(session.statusLog.rows.back().text.find("536870911"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("huge.bin.wv")));
+}
+
+TEST(Runner, ReadsBeyondFourGigabytesWithBoundedMemory)
+{
+    TempDir dir;
+    const int64_t size = int64_t{6} << 30;
+    const int64_t firstSet = int64_t{5} << 28;  // byte 5 GiB
+    const std::string data = Tone16(300000, 1000.0);
+    testsupport::MakeSparseFile(dir.file("big.bin"), size);
+    {
+        std::FILE *file = std::fopen(dir.file("big.bin").c_str(), "r+b");
+        ASSERT_NE(file, nullptr);
+        std::fseek(file, (firstSet - 1) * 4, SEEK_SET);
+        std::fwrite(data.data(), 1, data.size(), file);
+        std::fclose(file);
+    }
+    Session session;
+    StartPlain(session);
+    Gui_AddIQ(session, 0, {dir.file("big.bin")});
+    Edit(session, "firstSample", std::to_string(firstSet));
+    Edit(session, "lastSampleType", "User");
+    Edit(session, "lastSampleValue", std::to_string(firstSet + 299999));
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    ConvertAll(session);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_EQ(Status(session, 0), "Status: Done");
+    EXPECT_EQ(Result(session, 0, kJobConvertedSamples), "300000");
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // kilobytes
+}
