@@ -1,0 +1,284 @@
+#include "parser/setreader.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "parser/formats.h"
+
+namespace {
+
+// Text is parsed in chunks of this size. Parsing stops this margin before the end of a chunk
+// that is not the last, and the next chunk starts exactly where parsing stopped, so ordinary
+// numbers are never cut at a chunk boundary.
+constexpr int64_t kTextChunkBytes = 1000000;
+constexpr int64_t kTextChunkMargin = 100;
+// The C library's parsers look a few characters past what they consume ("1e+" consumes only
+// the "1"; "inf" may continue as "infinity"). A value whose text, or the look-ahead behind it,
+// reaches the end of a chunk that is not the last might read differently with the bytes that
+// follow, so it is parsed again at the start of the next chunk.
+constexpr int64_t kTextLookAhead = 64;
+
+// ---- Text formats ------------------------------------------------------------------------
+
+// Which values of a set a file holds, counted from 0; -1 when the file holds no such column.
+struct TextColumns {
+    int iColumn;
+    int qColumn;
+    int lastColumn;
+};
+
+// The values stored so far by both files of one call.
+struct TextSink {
+    double *iValues;
+    double *qValues;
+    int maxSets;
+    int textIOnly;
+    int textQEqualsI;
+    int nI = 0;
+    int nQ = 0;
+
+    void Store(const TextColumns &columns, int column, double value)
+    {
+        if (column == columns.iColumn) {
+            if (nI < maxSets) iValues[nI++] = value;
+            if (textIOnly && nQ < maxSets) qValues[nQ++] = textQEqualsI ? value : 0.0;
+        } else if (column == columns.qColumn) {
+            if (nQ < maxSets) qValues[nQ++] = value;
+        }
+    }
+};
+
+// Reads values of one file from *position up to dataEnd into the sink until the file's sets
+// (counted by nI or nQ) reach maxSets or the text ends; advances *position by what was consumed.
+void ReadTextFile(int handle, int sampleFormat, int64_t dataEnd, int64_t *position, const TextColumns &columns,
+                  bool setsCountedByQ, TextSink &sink, char *buffer)
+{
+    const int &sets = setsCountedByQ ? sink.nQ : sink.nI;
+    int column = 0;
+    for (;;) {
+        const int64_t remaining = dataEnd - *position;
+        bool lastChunk = remaining <= kTextChunkBytes;
+        int64_t chunkSize = lastChunk ? std::max<int64_t>(remaining, 0) : kTextChunkBytes;
+        if (chunkSize == 0) return;
+        const int64_t got = Parser_ReadAt(handle, *position, buffer, chunkSize);
+        if (got < chunkSize) {  // the file is shorter than it was: its data ends here
+            chunkSize = got;
+            lastChunk = true;
+        }
+        buffer[chunkSize] = '\0';
+
+        const int64_t stopAt = chunkSize - (lastChunk ? 0 : kTextChunkMargin);
+        int64_t k = 0;
+        bool ended = false;
+        while (sets < sink.maxSets && k < stopAt) {
+            double value = 0.0;
+            int offset = 0, length = 0;
+            const int found = Parser_ExtractTextValueFromBuffer(sampleFormat, buffer + k, &value, &offset, &length);
+            const bool touchesChunkEnd = !found || k + offset + length + kTextLookAhead > chunkSize;
+            if (!lastChunk && k > 0 && touchesChunkEnd) break;  // parse it again in the next chunk
+            if (!found) {
+                ended = true;
+                break;
+            }
+            sink.Store(columns, column, value);
+            k += offset + length;
+            column = column == columns.lastColumn ? 0 : column + 1;
+        }
+        *position += k;
+        if (lastChunk || ended || sets >= sink.maxSets) return;
+    }
+}
+
+int ReadTextSets(const InputFiles &files, const ConversionSettings &settings, SetReaderScratch &scratch,
+                 int64_t *posI, int64_t *posQ, int maxSets, double *iValues, double *qValues)
+{
+    if (settings.textIMarkers < 0 || settings.textQMarkers < 0) return 0;
+    if (scratch.buffer.size() < static_cast<size_t>(kTextChunkBytes + 1)) scratch.buffer.resize(kTextChunkBytes + 1);
+    const int64_t dataEnd = files.inputSize - Settings_KnownLength(settings.trailerLength);
+    TextSink sink{iValues, qValues, maxSets, settings.textIOnly, settings.textQEqualsI};
+
+    const int iColumn = settings.textIMarkers;
+    if (settings.separateFiles) {
+        ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, dataEnd, posI, {iColumn, -1, iColumn}, false,
+                     sink, scratch.buffer.data());
+        const int qColumn = settings.textQMarkers;
+        ReadTextFile(files.inputHandleQ.get(), settings.sampleFormat, dataEnd, posQ, {-1, qColumn, qColumn}, true,
+                     sink, scratch.buffer.data());
+    } else if (settings.textIOnly) {
+        ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, dataEnd, posI, {iColumn, -1, iColumn}, true,
+                     sink, scratch.buffer.data());
+    } else {
+        const int qColumn = iColumn + 1 + settings.textQMarkers;
+        ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, dataEnd, posI, {iColumn, qColumn, qColumn},
+                     true, sink, scratch.buffer.data());
+    }
+    return std::min(sink.nI, sink.nQ);
+}
+
+// Exchange (order "QI"), scale, then add the DC offsets, for each delivered set.
+void ScaleAndOffset(const ConversionSettings &settings, int count, double *iValues, double *qValues)
+{
+    const double scale = settings.scale;
+    const double iOffset = static_cast<double>(settings.iOffset);
+    const double qOffset = static_cast<double>(settings.qOffset);
+    for (int s = 0; s < count; ++s) {
+        if (settings.swapIQ) std::swap(iValues[s], qValues[s]);
+        iValues[s] = iValues[s] * scale + iOffset;
+        qValues[s] = qValues[s] * scale + qOffset;
+    }
+}
+
+// ---- Binary formats ----------------------------------------------------------------------
+
+template <typename T>
+using BitsOf = std::conditional_t<sizeof(T) == 8, uint64_t,
+                                  std::conditional_t<sizeof(T) == 4, uint32_t,
+                                                     std::conditional_t<sizeof(T) == 2, uint16_t, uint8_t>>>;
+
+inline uint8_t ReverseBytes(uint8_t bits) { return bits; }
+inline uint16_t ReverseBytes(uint16_t bits) { return __builtin_bswap16(bits); }
+inline uint32_t ReverseBytes(uint32_t bits) { return __builtin_bswap32(bits); }
+inline uint64_t ReverseBytes(uint64_t bits) { return __builtin_bswap64(bits); }
+
+template <typename T, bool Swap>
+inline double LoadAsDouble(const char *bytes)
+{
+    BitsOf<T> bits;
+    std::memcpy(&bits, bytes, sizeof bits);
+    if constexpr (Swap) bits = ReverseBytes(bits);
+    return static_cast<double>(std::bit_cast<T>(bits));
+}
+
+// Decodes one value per set (the value at `bytes` + s x stride) straight into its final form:
+// value x scale + offset, the same arithmetic as the scaling step, in the same order, so the
+// result is identical to decoding first and scaling afterwards.
+using ColumnDecoder = void (*)(const char *bytes, int64_t count, int64_t stride, double scale, double offset,
+                               double *target);
+
+template <typename T, bool Swap>
+void DecodeColumn(const char *bytes, int64_t count, int64_t stride, double scale, double offset, double *target)
+{
+    for (int64_t s = 0; s < count; ++s) target[s] = LoadAsDouble<T, Swap>(bytes + s * stride) * scale + offset;
+}
+
+// The common layout of two values per set and nothing else: both columns in one pass.
+using PairDecoder = void (*)(const char *bytes, int64_t count, double scale, double firstOffset,
+                             double secondOffset, double *first, double *second);
+
+template <typename T, bool Swap>
+void DecodePairs(const char *bytes, int64_t count, double scale, double firstOffset, double secondOffset,
+                 double *first, double *second)
+{
+    for (int64_t s = 0; s < count; ++s) {
+        first[s] = LoadAsDouble<T, Swap>(bytes + s * 2 * sizeof(T)) * scale + firstOffset;
+        second[s] = LoadAsDouble<T, Swap>(bytes + (s * 2 + 1) * sizeof(T)) * scale + secondOffset;
+    }
+}
+
+struct BinaryDecoders {
+    ColumnDecoder column;
+    PairDecoder pair;
+};
+
+template <typename T>
+constexpr BinaryDecoders DecodersFor(int swapBytes)
+{
+    return swapBytes ? BinaryDecoders{DecodeColumn<T, true>, DecodePairs<T, true>}
+                     : BinaryDecoders{DecodeColumn<T, false>, DecodePairs<T, false>};
+}
+
+BinaryDecoders DecodersForFormat(int code, int swapBytes)
+{
+    switch (code) {
+    case kFloat32: return DecodersFor<float>(swapBytes);
+    case kFloat64: return DecodersFor<double>(swapBytes);
+    case kInt8: return DecodersFor<int8_t>(0);
+    case kUInt8: return DecodersFor<uint8_t>(0);
+    case kInt16: return DecodersFor<int16_t>(swapBytes);
+    case kUInt16: return DecodersFor<uint16_t>(swapBytes);
+    case kInt32: return DecodersFor<int32_t>(swapBytes);
+    case kUInt32: return DecodersFor<uint32_t>(swapBytes);
+    case kInt64: return DecodersFor<int64_t>(swapBytes);
+    case kUInt64: return DecodersFor<uint64_t>(swapBytes);
+    default: return {nullptr, nullptr};
+    }
+}
+
+// The set layout must fit the format, or values would be taken from outside the sets.
+bool BinaryLayoutFits(const ConversionSettings &settings, int bytesPerValue)
+{
+    return bytesPerValue > 0 && settings.valuesPerSet > 0 &&
+           settings.bytesPerSet == settings.valuesPerSet * bytesPerValue && settings.iValueIndex >= 0 &&
+           settings.iValueIndex < settings.valuesPerSet && settings.qValueIndex >= -1 &&
+           settings.qValueIndex < settings.valuesPerSet;
+}
+
+int ReadBinarySets(const InputFiles &files, const ConversionSettings &settings, SetReaderScratch &scratch,
+                   int64_t *posI, int64_t *posQ, int maxSets, double *iValues, double *qValues)
+{
+    const int bytesPerValue = kFormats[settings.sampleFormat].bytesPerValue;
+    if (!BinaryLayoutFits(settings, bytesPerValue)) return 0;
+    const int64_t bytesPerSet = settings.bytesPerSet;
+    const int64_t available =
+        (files.inputSize - *posI - Settings_KnownLength(settings.trailerLength)) / bytesPerSet;
+    int64_t count = std::min<int64_t>(maxSets, available);
+    if (count < 1) return 0;
+    const int64_t bytes = count * bytesPerSet;
+    if (scratch.buffer.size() < static_cast<size_t>(bytes)) scratch.buffer.resize(static_cast<size_t>(bytes));
+    char *buffer = scratch.buffer.data();
+
+    const BinaryDecoders decoders = DecodersForFormat(settings.sampleFormat, settings.swapBytes);
+    const double scale = settings.scale;
+    // With order "QI" the first value of a pair is Q: decode it straight into the Q array.
+    double *firstTarget = settings.swapIQ ? qValues : iValues;
+    double *secondTarget = settings.swapIQ ? iValues : qValues;
+    const double firstOffset = static_cast<double>(settings.swapIQ ? settings.qOffset : settings.iOffset);
+    const double secondOffset = static_cast<double>(settings.swapIQ ? settings.iOffset : settings.qOffset);
+    const char *firstColumn = buffer + int64_t{settings.iValueIndex} * bytesPerValue;
+    const char *secondColumn = buffer + int64_t{settings.qValueIndex} * bytesPerValue;
+
+    // A file that delivers less than asked (it shrank since it was opened) bounds the count.
+    count = std::min(count, Parser_ReadAt(files.inputHandleI.get(), *posI, buffer, bytes) / bytesPerSet);
+    if (!settings.separateFiles && settings.valuesPerSet == 2 && settings.iValueIndex == 0 &&
+        settings.qValueIndex == 1) {
+        decoders.pair(buffer, count, scale, firstOffset, secondOffset, firstTarget, secondTarget);
+    } else {
+        decoders.column(firstColumn, count, bytesPerSet, scale, firstOffset, firstTarget);
+        if (settings.separateFiles && settings.qValueIndex >= 0) {
+            count = std::min(count, Parser_ReadAt(files.inputHandleQ.get(), *posI, buffer, bytes) / bytesPerSet);
+        }
+        if (settings.qValueIndex >= 0) {
+            decoders.column(secondColumn, count, bytesPerSet, scale, secondOffset, secondTarget);
+        } else {  // order "I Only - Q=0"
+            std::fill(secondTarget, secondTarget + count, 0.0 * scale + secondOffset);
+        }
+    }
+    *posI += count * bytesPerSet;
+    *posQ += count * bytesPerSet;
+    return static_cast<int>(count);
+}
+
+}  // namespace
+
+int Parser_GetSetsFromFile(const InputFiles &files, const ConversionSettings &settings, SetReaderScratch &scratch,
+                           int64_t *posI, int64_t *posQ, int maxSets, double *iValues, double *qValues)
+{
+    if (posI == nullptr || posQ == nullptr || iValues == nullptr || qValues == nullptr) return 0;
+    if (maxSets < 1 || *posI < 0 || *posQ < 0) return 0;
+    if (settings.sampleFormat < 0 || settings.sampleFormat >= kFormatCount) return 0;
+
+    if (Parser_IsTextFormat(settings.sampleFormat)) {
+        const int count = ReadTextSets(files, settings, scratch, posI, posQ, maxSets, iValues, qValues);
+        ScaleAndOffset(settings, count, iValues, qValues);
+        return count;
+    }
+    return ReadBinarySets(files, settings, scratch, posI, posQ, maxSets, iValues, qValues);
+}
+
+int Parser_GetSetsFromFile(const InputFiles &files, const ConversionSettings &settings, int64_t *posI,
+                           int64_t *posQ, int maxSets, double *iValues, double *qValues)
+{
+    SetReaderScratch scratch;
+    return Parser_GetSetsFromFile(files, settings, scratch, posI, posQ, maxSets, iValues, qValues);
+}
