@@ -128,7 +128,7 @@ TEST(TreeRules, FaultCountersRiseAndFallWithTheItems)
     EXPECT_EQ(session.settings.tapCount, 1);
     EXPECT_EQ(session.settings.coefficients, std::vector<double>{1.0});
 
-    Edit(session, "outputSamplerate", "Input Samplerate x 3/10");  // disabled now: refused
+    EXPECT_EQ(onConfigurationTree(session, kItemOutputSamplerate, "Input Samplerate x 3/10"), 0);  // disabled
     EXPECT_EQ(session.settings.outputRateTenths, 10);
 }
 
@@ -227,8 +227,8 @@ TEST(TreeRules, RealisticEditingSequenceKeepsTreeRecordAndSettingsInStep)
     // Every enabled value cell shows its slot.
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const int item = kSlots[slot].treeItem;
-        if (item >= 0 && Item(session, item).enabled)
-            EXPECT_EQ(Item(session, item).value, Configuration_Slot(session.record, slot)) << kSlots[slot].key;
+        if (item < 0 || !Item(session, item).enabled) continue;
+        EXPECT_EQ(Item(session, item).value, Configuration_Slot(session.record, slot)) << kSlots[slot].key;
     }
     EXPECT_EQ(session.jobs.items[kJobInput].label, "IQ File");
     EXPECT_EQ(Gui_JobCount(session.jobs), 2);

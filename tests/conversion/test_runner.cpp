@@ -11,6 +11,7 @@
 #include "configuration/session.h"
 #include "conversion/jobs.h"
 #include "conversion/runner.h"
+#include "conversion/wvwriter.h"
 #include "testsupport.h"
 
 using testsupport::Edit;
@@ -55,15 +56,15 @@ void StartPlain(Session &session)
     Edit(session, "samplerateValue", "1.0");
 }
 
-struct Run {
+struct RunOutcome {
     std::vector<ConversionEvent> events;
     std::function<void(const ConversionEvent &)> hook;  // called on the worker's thread
 };
 
 // Runs every job to the end and applies the worker's events to the session, as a view would.
-Run ConvertAll(Session &session, std::function<void(const ConversionEvent &)> hook = {})
+RunOutcome ConvertAll(Session &session, std::function<void(const ConversionEvent &)> hook = {})
 {
-    Run run;
+    RunOutcome run;
     std::mutex mutex;
     const int started = onConversion(session, [&](const ConversionEvent &event) {
         if (hook) hook(event);
@@ -79,7 +80,7 @@ Run ConvertAll(Session &session, std::function<void(const ConversionEvent &)> ho
 std::string Status(const Session &session, int job) { return session.jobs.items[job * kItemsPerJob + kJobStatus].label; }
 std::string Result(const Session &session, int job, int offset) { return session.jobs.items[job * kItemsPerJob + offset].value; }
 
-const ConversionEvent *Finished(const Run &run, int job)
+const ConversionEvent *Finished(const RunOutcome &run, int job)
 {
     for (const ConversionEvent &event : run.events)
         if (event.kind == ConversionEvent::Kind::JobFinished && event.job == job) return &event;
@@ -108,7 +109,7 @@ TEST(Runner, AutomaticOptimisationPutsThePeakAtNinetyFivePercent)
     Session session;
     StartPlain(session);
     Gui_AddIQ(session, 0, {dir.file("tone.bin")});
-    const Run run = ConvertAll(session);
+    const RunOutcome run = ConvertAll(session);
 
     EXPECT_EQ(Status(session, 0), "Status: Done");
     EXPECT_EQ(session.jobs.items[kJobStatus].image, 0);
@@ -137,7 +138,7 @@ TEST(Runner, AutomaticOptimisationPutsThePeakAtNinetyFivePercent)
 TEST(Runner, PeakLevelsDecideAcceptance)
 {
     TempDir dir;
-    testsupport::WriteFile(dir.file("low.bin"), Tone16(2000, 20000.0));
+    testsupport::WriteFile(dir.file("low.bin"), Pairs16(std::vector<std::pair<int16_t, int16_t>>(2000, {0, 20000})));
     testsupport::WriteFile(dir.file("clip.bin"), Pairs16(std::vector<std::pair<int16_t, int16_t>>(300, {30000, 30000})));
     testsupport::WriteFile(dir.file("clip.bin.wv"), "an older file");
     Session session;
@@ -181,11 +182,14 @@ TEST(Runner, RefusedJobsNameTheirReasonAndTheRunGoesOn)
     EXPECT_EQ(Status(session, 2), "Status: Output error");
     EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
 
+    session.jobs.overwriteProtection = 0;
+
     Edit(session, "headerSource", "Header - End Pattern");
     Edit(session, "headerValue", "NOWHERE");
     ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Config: Metadata error");
     Edit(session, "headerSource", "User");
+    Edit(session, "headerValue", "0");
     Edit(session, "scaleFactor", "x");
     ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Config: IQ error");
@@ -199,11 +203,11 @@ TEST(Runner, SilentInputKeepsTheScaleFactorForLaterJobs)
 {
     TempDir dir;
     testsupport::WriteFile(dir.file("zero.bin"), std::string(4000, '\0'));
-    testsupport::WriteFile(dir.file("tone.bin"), Tone16(1000, 1000.0));
+    testsupport::WriteFile(dir.file("tone.bin"), Pairs16(std::vector<std::pair<int16_t, int16_t>>(1000, {-1000, 0})));
     Session session;
     StartPlain(session);
     Gui_AddIQ(session, 0, {dir.file("zero.bin"), dir.file("tone.bin")});
-    const Run run = ConvertAll(session);
+    const RunOutcome run = ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Scale Factor too low");
     EXPECT_FALSE(std::filesystem::exists(dir.file("zero.bin.wv")));
     EXPECT_EQ(Status(session, 1), "Status: Done");
@@ -258,7 +262,7 @@ TEST(Runner, FilterWithRateChangeGivesTheExpectedPairCount)
     Edit(session, "taps", "1000");
     Edit(session, "outputSamplerate", "Input Samplerate x 5/10");
     Gui_AddIQ(session, 0, {dir.file("long.bin"), dir.file("short.bin")});
-    const Run run = ConvertAll(session);
+    const RunOutcome run = ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Done");
     EXPECT_EQ(Result(session, 0, kJobConvertedSamples), "125000");
     EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:00.0250");  // 125000 pairs at 0.5 MHz

@@ -90,6 +90,8 @@ TEST(Analysis, SetLayoutFollowsOrderMarkersAndLengths)
     EXPECT_EQ(s.textIOnly, 1);
 
     Edit(session, "order", "QI");
+    EXPECT_EQ(session.tree.items[kItemQDcOffset].message, "Value missing");  // emptied by the "Only" order
+    Edit(session, "qDcOffset", "0");
     Edit(session, "iMarkers", "1");
     Edit(session, "qMarkers", "0");
     EXPECT_EQ(s.valuesPerSet, 3);
