@@ -49,20 +49,20 @@ private:
     std::deque<ConversionEvent> events_;
 };
 
-nlohmann::json NumberOrNull(const std::optional<double> &value)
+nlohmann::ordered_json NumberOrNull(const std::optional<double> &value)
 {
     if (!value || !std::isfinite(*value)) return nullptr;
     return *value;
 }
 
-nlohmann::json JobJson(const Session &session, const ConversionEvent &event)
+nlohmann::ordered_json JobJson(const Session &session, const ConversionEvent &event)
 {
     const JobList &jobs = session.jobs;
     const int first = event.job * kItemsPerJob;
     const std::string &q = Gui_JobQ(jobs, event.job);
     return {{"job", event.job + 1},
             {"input", Gui_JobInput(jobs, event.job)},
-            {"q", q.empty() ? nlohmann::json(nullptr) : nlohmann::json(q)},
+            {"q", q.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(q)},
             {"output", Gui_JobOutput(jobs, event.job)},
             {"status", event.status},
             {"convertedSamples", jobs.items[first + kJobConvertedSamples].value},
