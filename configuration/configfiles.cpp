@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -20,7 +21,8 @@ constexpr int kLineBufferBytes = 99;  // a line of at most 98 characters and its
 constexpr int kSeedCount = 100;
 constexpr int kSumOffset = 2;
 constexpr int kSampleOffset = 6;
-constexpr std::string_view kTemporaryMarker = ".quelvor-tmp-XXXXXX";
+constexpr std::string_view kTemporaryMarker = ".quelvor-tmp-";
+constexpr std::string_view kTemporaryTemplate = "XXXXXX";  // mkstemp puts letters and digits here
 constexpr std::string_view kInvalidNameCharacters = "\"*/<>?\\|";
 
 // The reference pseudo-random generator of the C standard, so that check blocks are the same
@@ -75,6 +77,22 @@ bool WriteAll(int fd, const std::string &bytes)
         size -= static_cast<size_t>(written);
     }
     return true;
+}
+
+// Removes the temporary files ".<fileName>.quelvor-tmp-XXXXXX" that an interrupted save of the
+// same file left behind (a killed process cannot clean up after itself).
+void RemoveStaleTemporaries(const std::string &directory, const std::string &fileName)
+{
+    const std::string prefix = "." + fileName + std::string(kTemporaryMarker);
+    const auto suffixChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(directory.empty() ? "." : directory, error), end;
+         !error && entry != end; entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.size() == prefix.size() + kTemporaryTemplate.size() && name.starts_with(prefix) &&
+            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), suffixChar))
+            ::unlink(entry->path().c_str());
+    }
 }
 
 // Makes a completed rename survive a crash.
@@ -176,7 +194,9 @@ FileOutcome Configuration_WriteFramedFile(const std::string &directory, const st
     if (error) return FileOutcome::CouldNotCreate;
 
     const std::filesystem::path target = std::filesystem::path(directory) / fileName;
-    std::string temporary = (std::filesystem::path(directory) / ("." + fileName + std::string(kTemporaryMarker))).string();
+    RemoveStaleTemporaries(directory, fileName);
+    const std::string temporaryName = "." + fileName + std::string(kTemporaryMarker) + std::string(kTemporaryTemplate);
+    std::string temporary = (std::filesystem::path(directory) / temporaryName).string();
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) return FileOutcome::CouldNotCreate;
 

@@ -70,16 +70,40 @@ bool WriteAllAt(int fd, std::string_view text, int64_t offset)
     return true;
 }
 
+// The start of the temporary names of `target`: ".<name>.quelvor-tmp-".
+std::string TemporaryNamePrefix(const std::filesystem::path &targetPath)
+{
+    std::string prefix = ".";
+    prefix.append(targetPath.filename().string().substr(0, kTemporaryNameStemMax)).append(kTemporaryMarker);
+    return prefix;
+}
+
+// Removes temporary files of `target` that a killed run left behind, so they do not pile up.
+void RemoveStaleTemporaries(const std::filesystem::path &targetPath)
+{
+    const std::string prefix = TemporaryNamePrefix(targetPath);
+    const std::filesystem::path directory = targetPath.has_parent_path() ? targetPath.parent_path() : ".";
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.size() == prefix.size() + kTemporarySuffixChars && name.starts_with(prefix) &&
+            Conversion_IsTemporaryOutputName(name))
+            ::unlink(entry->path().c_str());
+    }
+}
+
 // Creates a new file ".<name>.quelvor-tmp-XXXXXX" beside `target`, exclusively and with the
-// permissions an ordinary new file gets. Returns the descriptor, or -1.
+// permissions an ordinary new file gets, after removing the leftovers of earlier runs. Returns
+// the descriptor, or -1.
 int CreateTemporaryBeside(const std::string &target, std::string &temporaryPath)
 {
     const std::filesystem::path targetPath(target);
-    const std::string stem = targetPath.filename().string().substr(0, kTemporaryNameStemMax);
+    RemoveStaleTemporaries(targetPath);
     std::random_device entropy;
     std::uniform_int_distribution<size_t> pick(0, kSuffixAlphabet.size() - 1);
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        std::string name = "." + stem + std::string(kTemporaryMarker);
+        std::string name = TemporaryNamePrefix(targetPath);
         for (int k = 0; k < kTemporarySuffixChars; ++k) name += kSuffixAlphabet[pick(entropy)];
         const std::string candidate = (targetPath.parent_path() / name).string();
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -29,7 +29,8 @@ struct ZmxFile {
 void Conversion_EncodeZmxPairs(int count, const double *i, const double *q, int16_t *pairs);
 
 // Creates the temporary file and writes the header with `comment` and the clock
-// clockMHz x 1,000,000 Hz. On failure (creation or a short header write) the result's handle
+// clockMHz x 1,000,000 Hz. Temporary files of the same target left by a killed run are removed
+// first. On failure (creation or a short header write) the result's handle
 // is -1 and no temporary file is left.
 ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, double clockMHz);
 
