@@ -2,7 +2,7 @@
 // program does after a load (into the tree, then a full check).
 // Oracle: a configuration that loads saves back to the same bytes apart from the seed: the
 // saved file, its check block recomputed with the loaded file's seed, equals the loaded
-// file's frame, and it loads again to the same record.
+// file's frame, and it loads again to the same record; its texts end inside their slots.
 // The first input byte chooses the mode: odd bytes seal the rest (a record, with the right
 // check block added) so that arbitrary records get past the check and reach the tree.
 
@@ -73,9 +73,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::optional<ConfigurationRecord> again = Configuration_Load(loadedDirectory, "saved", log);
     FUZZ_CHECK(again && std::memcmp(Configuration_Bytes(*again), record, kRecordBytes) == 0, "reload differs");
 
-    // Apply it as the program does after a load.
+    // Apply it as the program does after a load: every tree value comes from inside its slot.
+    FUZZ_CHECK(Configuration_SlotsAreTerminated(*loaded), "a loaded slot has no terminator");
     Session session;
     fuzzsupport::StartWithDefaults(session);
     fuzzsupport::ApplyRecord(session, record);
+    for (const SlotInfo &slot : kSlots)
+        if (slot.treeItem >= 0)
+            FUZZ_CHECK(session.tree.items[slot.treeItem].value.size() < static_cast<size_t>(kSlotBytes),
+                       std::string(slot.key));
     return 0;
 }

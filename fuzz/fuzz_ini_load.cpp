@@ -1,7 +1,8 @@
 // Loads arbitrary bytes as the application settings file "ini.pny".
 // Oracle: a file that loads saves back to the same bytes apart from the seed (its check block
 // recomputed with the loaded file's seed equals the loaded frame) and loads again to the same
-// record; a file that does not load leaves the defaults. The first input byte chooses the mode:
+// record, with its texts ending inside their fields; a file that does not load leaves the
+// defaults. The first input byte chooses the mode:
 // odd bytes seal the rest (a record, with the right check block added).
 
 #include <cstring>
@@ -57,6 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
 
+    const auto terminated = [](const auto &field) { return std::memchr(field, '\0', sizeof field) != nullptr; };
+    FUZZ_CHECK(terminated(settings.lastConfiguration) && terminated(settings.browserDirectory) &&
+                   terminated(settings.outputDirectory),
+               "a loaded text has no terminator");
     StatusLog log;
     FUZZ_CHECK(Ini_Save(saveDirectory, settings, log) == 1, "save failed");
     const std::string saved = fuzzsupport::ReadBytes(saveDirectory + "/" + kSettingsFileName);
