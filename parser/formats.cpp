@@ -158,6 +158,83 @@ TextParser TextParserFor(int code)
     }
 }
 
+// ---- Decoding many values: one loop per format and byte order, no call per value.
+
+template <typename T>
+using BitsOf = std::conditional_t<sizeof(T) == 8, uint64_t,
+                                  std::conditional_t<sizeof(T) == 4, uint32_t,
+                                                     std::conditional_t<sizeof(T) == 2, uint16_t, uint8_t>>>;
+
+inline uint8_t ReverseBytes(uint8_t bits) { return bits; }
+inline uint16_t ReverseBytes(uint16_t bits) { return __builtin_bswap16(bits); }
+inline uint32_t ReverseBytes(uint32_t bits) { return __builtin_bswap32(bits); }
+inline uint64_t ReverseBytes(uint64_t bits) { return __builtin_bswap64(bits); }
+
+template <typename T, bool Swap>
+inline double LoadAsDouble(const char *bytes)
+{
+    BitsOf<T> bits;
+    std::memcpy(&bits, bytes, sizeof bits);
+    if constexpr (Swap) bits = ReverseBytes(bits);
+    return static_cast<double>(std::bit_cast<T>(bits));
+}
+
+// The block decoders are built twice, for AVX2 and for the baseline, and the loader picks the
+// one the processor runs: the conversion and byte reversal of many values at once is where the
+// wider vectors pay (the result is the same, as neither build fuses the multiply and the add).
+#define QUELVOR_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+
+template <typename T, bool Swap>
+QUELVOR_VECTOR_CLONES void DecodeColumn(const char *bytes, int64_t count, int64_t stride, double scale, double offset, double *target)
+{
+    for (int64_t s = 0; s < count; ++s) target[s] = LoadAsDouble<T, Swap>(bytes + s * stride) * scale + offset;
+}
+
+template <typename T, bool Swap>
+QUELVOR_VECTOR_CLONES void DecodePairs(const char *bytes, int64_t count, double scale, double firstOffset, double secondOffset,
+                 double *first, double *second)
+{
+    for (int64_t s = 0; s < count; ++s) {
+        first[s] = LoadAsDouble<T, Swap>(bytes + s * 2 * sizeof(T)) * scale + firstOffset;
+        second[s] = LoadAsDouble<T, Swap>(bytes + (s * 2 + 1) * sizeof(T)) * scale + secondOffset;
+    }
+}
+
+using ColumnDecoder = void (*)(const char *bytes, int64_t count, int64_t stride, double scale, double offset,
+                               double *target);
+using PairDecoder = void (*)(const char *bytes, int64_t count, double scale, double firstOffset,
+                             double secondOffset, double *first, double *second);
+
+struct BinaryDecoders {
+    ColumnDecoder column = nullptr;
+    PairDecoder pair = nullptr;
+};
+
+template <typename T>
+BinaryDecoders DecodersFor(int swapBytes)
+{
+    // 8-bit values have no byte order.
+    if (swapBytes && sizeof(T) > 1) return {DecodeColumn<T, true>, DecodePairs<T, true>};
+    return {DecodeColumn<T, false>, DecodePairs<T, false>};
+}
+
+BinaryDecoders DecodersForFormat(int code, int swapBytes)
+{
+    switch (code) {
+    case kFloat32: return DecodersFor<float>(swapBytes);
+    case kFloat64: return DecodersFor<double>(swapBytes);
+    case kInt8: return DecodersFor<int8_t>(swapBytes);
+    case kUInt8: return DecodersFor<uint8_t>(swapBytes);
+    case kInt16: return DecodersFor<int16_t>(swapBytes);
+    case kUInt16: return DecodersFor<uint16_t>(swapBytes);
+    case kInt32: return DecodersFor<int32_t>(swapBytes);
+    case kUInt32: return DecodersFor<uint32_t>(swapBytes);
+    case kInt64: return DecodersFor<int64_t>(swapBytes);
+    case kUInt64: return DecodersFor<uint64_t>(swapBytes);
+    default: return {};
+    }
+}
+
 template <typename T>
 T LoadValue(const void *buffer, int64_t index, int swapBytes)
 {
@@ -234,6 +311,24 @@ void Parser_ExtractBinaryValueFromBuffer(int code, const void *buffer, int64_t i
     // signed value and adding 2^64 would round twice and can miss the nearest double.
     case kUInt64: *value = static_cast<double>(LoadValue<uint64_t>(buffer, index, swapBytes)); break;
     default: break;
+    }
+}
+
+void Parser_DecodeBinaryColumn(int code, int swapBytes, const void *bytes, int64_t count, int64_t strideBytes,
+                               double scale, double offset, double *target)
+{
+    const BinaryDecoders decoders = DecodersForFormat(code, swapBytes);
+    if (decoders.column != nullptr) {
+        decoders.column(static_cast<const char *>(bytes), count, strideBytes, scale, offset, target);
+    }
+}
+
+void Parser_DecodeBinaryPairs(int code, int swapBytes, const void *bytes, int64_t count, double scale,
+                              double firstOffset, double secondOffset, double *first, double *second)
+{
+    const BinaryDecoders decoders = DecodersForFormat(code, swapBytes);
+    if (decoders.pair != nullptr) {
+        decoders.pair(static_cast<const char *>(bytes), count, scale, firstOffset, secondOffset, first, second);
     }
 }
 
