@@ -93,16 +93,20 @@ int ReadTextSets(const InputFiles &files, const ConversionSettings &settings, Se
 {
     if (settings.textIMarkers < 0 || settings.textQMarkers < 0) return 0;
     if (scratch.buffer.size() < static_cast<size_t>(kTextChunkBytes + 1)) scratch.buffer.resize(kTextChunkBytes + 1);
-    const int64_t dataEnd = files.inputSize - Settings_KnownLength(settings.trailerLength);
+    const int64_t trailer = Settings_KnownLength(settings.trailerLength);
+    const int64_t dataEnd = files.inputSize - trailer;
     TextSink sink{iValues, qValues, maxSets, settings.textIOnly, settings.textQEqualsI};
 
     const int iColumn = settings.textIMarkers;
     if (settings.separateFiles) {
-        ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, dataEnd, posI, {iColumn, -1, iColumn}, false,
-                     sink, scratch.buffer.data());
+        // Text values take as many bytes as their digits need, so the byte size of the shorter
+        // file says nothing about where the other file's values end: each file is read to its
+        // own end, and the set count is the smaller value count.
+        ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, files.inputSizeI - trailer, posI,
+                     {iColumn, -1, iColumn}, false, sink, scratch.buffer.data());
         const int qColumn = settings.textQMarkers;
-        ReadTextFile(files.inputHandleQ.get(), settings.sampleFormat, dataEnd, posQ, {-1, qColumn, qColumn}, true,
-                     sink, scratch.buffer.data());
+        ReadTextFile(files.inputHandleQ.get(), settings.sampleFormat, files.inputSizeQ - trailer, posQ,
+                     {-1, qColumn, qColumn}, true, sink, scratch.buffer.data());
     } else if (settings.textIOnly) {
         ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, dataEnd, posI, {iColumn, -1, iColumn}, true,
                      sink, scratch.buffer.data());
