@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "configuration/session.h"
 #include "parser/analysis.h"
@@ -161,7 +162,8 @@ TEST(Analysis, MalformedNumbersLeaveThePresetsAndNothingNonFiniteGetsThrough)
     EXPECT_EQ(session.tree.items[kItemScaleValue].message,
               "Numerical value between 0.000000 and 1000000.000000 expected");
     Edit(session, "shift", "0.125");
-    for (const char *text : {"inf", "nan", "1e-1", "0.1.2", "--0.1", huge.c_str(), ("-" + huge).c_str()}) {
+    const std::vector<std::string> malformed{"inf", "nan", "1e-1", "0.1.2", "--0.1", huge, "-" + huge};
+    for (const std::string &text : malformed) {
         Edit(session, "shift", text);
         EXPECT_EQ(session.settings.shiftFraction, 0.125) << text;  // an invalid shift keeps the last one
         EXPECT_EQ(session.tree.items[kItemShift].faultImage, 0) << text;
