@@ -162,7 +162,9 @@ TEST(Analysis, MalformedNumbersLeaveThePresetsAndNothingNonFiniteGetsThrough)
     EXPECT_EQ(session.tree.items[kItemScaleValue].message,
               "Numerical value between 0.000000 and 1000000.000000 expected");
     Edit(session, "shift", "0.125");
-    const std::vector<std::string> malformed{"inf", "nan", "1e-1", "0.1.2", "--0.1", huge, "-" + huge};
+    std::string negativeHuge = huge;
+    negativeHuge.insert(negativeHuge.begin(), '-');
+    const std::vector<std::string> malformed{"inf", "nan", "1e-1", "0.1.2", "--0.1", huge, negativeHuge};
     for (const std::string &text : malformed) {
         Edit(session, "shift", text);
         EXPECT_EQ(session.settings.shiftFraction, 0.125) << text;  // an invalid shift keeps the last one
