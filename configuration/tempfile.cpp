@@ -17,16 +17,38 @@ constexpr std::string_view kSuffixAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefgh
 constexpr size_t kTemporaryNameStemMax = 200;
 constexpr int kCreateAttempts = 100;
 
+// The start of the temporary names of `target`: ".<name>.quelvor-tmp-".
+std::string TemporaryNamePrefix(const std::filesystem::path &targetPath)
+{
+    return "." + targetPath.filename().string().substr(0, kTemporaryNameStemMax) + std::string(kTemporaryMarker);
+}
+
+// Removes the temporary files of `target` that a killed process left behind, so that they do not
+// pile up.
+void RemoveStaleTemporaries(const std::filesystem::path &targetPath, const std::string &prefix)
+{
+    const std::filesystem::path directory = targetPath.has_parent_path() ? targetPath.parent_path() : ".";
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.size() == prefix.size() + kTemporarySuffixChars && name.starts_with(prefix) &&
+            Files_IsTemporaryName(name))
+            ::unlink(entry->path().c_str());
+    }
+}
+
 }  // namespace
 
 int Files_CreateTemporaryBeside(const std::string &target, std::string &temporaryPath)
 {
     const std::filesystem::path targetPath(target);
-    const std::string stem = targetPath.filename().string().substr(0, kTemporaryNameStemMax);
+    const std::string prefix = TemporaryNamePrefix(targetPath);
+    RemoveStaleTemporaries(targetPath, prefix);
     std::random_device entropy;
     std::uniform_int_distribution<size_t> pick(0, kSuffixAlphabet.size() - 1);
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        std::string name = "." + stem + std::string(kTemporaryMarker);
+        std::string name = prefix;
         for (int k = 0; k < kTemporarySuffixChars; ++k) name += kSuffixAlphabet[pick(entropy)];
         const std::string candidate = (targetPath.parent_path() / name).string();
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

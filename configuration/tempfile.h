@@ -7,7 +7,8 @@
 #include <string>
 
 // Creates a new temporary file beside `target`, exclusively and with the permissions an
-// ordinary new file gets. Returns the descriptor and its path, or -1.
+// ordinary new file gets, after removing the temporary files of the same target that a killed
+// process left behind. Returns the descriptor and its path, or -1.
 int Files_CreateTemporaryBeside(const std::string &target, std::string &temporaryPath);
 
 // True for names that Files_CreateTemporaryBeside makes (a directory part is ignored).

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 
 #include "configuration/configfiles.h"
 #include "configuration/configflows.h"
 #include "configuration/session.h"
+#include "configuration/tempfile.h"
 #include "parser/analysis.h"
 #include "testsupport.h"
 
@@ -139,4 +142,21 @@ TEST(ConfigurationFlows, ARenamedFileIsListedByItsFileNameAndKeepsItsStoredName)
     EXPECT_EQ(session.statusLog.rows.front().text, "Load 'broken.pnx': Incompatible file format.");
     Configuration_SetByName(session, "renamed");
     EXPECT_EQ(session.configurations.nameText, "original");
+}
+
+TEST(TemporaryFiles, LeftoversOfAKilledSaveAreRemovedByTheNextOne)
+{
+    TempDir dir;
+    const std::string target = dir.file("kept.pnx");
+    testsupport::WriteFile(dir.file(".kept.pnx.quelvor-tmp-Ab3dE9"), "half a file");
+    testsupport::WriteFile(dir.file(".other.pnx.quelvor-tmp-Ab3dE9"), "another target's");
+    std::string temporary;
+    const int fd = Files_CreateTemporaryBeside(target, temporary);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_TRUE(Files_IsTemporaryName(temporary));
+    EXPECT_FALSE(std::filesystem::exists(dir.file(".kept.pnx.quelvor-tmp-Ab3dE9")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file(".other.pnx.quelvor-tmp-Ab3dE9")));
+    EXPECT_FALSE(Files_IsTemporaryName("kept.pnx"));
+    EXPECT_FALSE(Files_IsTemporaryName(".kept.pnx.quelvor-tmp-Ab3d!9"));
 }
