@@ -20,7 +20,10 @@ constexpr int kCreateAttempts = 100;
 // The start of the temporary names of `target`: ".<name>.quelvor-tmp-".
 std::string TemporaryNamePrefix(const std::filesystem::path &targetPath)
 {
-    return "." + targetPath.filename().string().substr(0, kTemporaryNameStemMax) + std::string(kTemporaryMarker);
+    std::string prefix(1, '.');
+    prefix += targetPath.filename().string().substr(0, kTemporaryNameStemMax);
+    prefix += kTemporaryMarker;
+    return prefix;
 }
 
 // Removes the temporary files of `target` that a killed process left behind, so that they do not
