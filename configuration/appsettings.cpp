@@ -67,3 +67,13 @@ int Ini_CheckMonitor(const std::vector<MonitorEntry> &monitors, const Applicatio
     }
     return 0;
 }
+
+void Ini_CollapsedStatus(ApplicationSettings &settings, ConfigurationTree &tree, int fromTree)
+{
+    for (int item = 0; item < kTreeItemCount; ++item) {
+        if (fromTree)
+            settings.collapsed[item] = tree.items[item].collapsed ? 1 : 0;
+        else
+            tree.items[item].collapsed = settings.collapsed[item] != 0;
+    }
+}

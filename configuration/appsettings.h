@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "configuration/statuslog.h"
+#include "configuration/tree.h"
 
 inline constexpr int kSettingsRecordBytes = 1320;
-inline constexpr int kCollapsedItems = 47;
+inline constexpr int kCollapsedItems = kTreeItemCount;
 inline constexpr const char *kSettingsFileName = "ini.pny";
 
 // The record as stored byte for byte: texts NUL-terminated, integers 32-bit little-endian.
@@ -66,3 +67,7 @@ void Ini_CalculateKey(const char *record, char *block, const int *seed);
 // Only origins and sizes are compared, not the far edges.
 [[nodiscard]] int Ini_CheckMonitor(const std::vector<MonitorEntry> &monitors, const ApplicationSettings &settings,
                                    int monitorId);
+
+// fromTree 1 reads the collapsed state of the 47 configuration tree items into the settings;
+// 0 applies the settings' states to the tree.
+void Ini_CollapsedStatus(ApplicationSettings &settings, ConfigurationTree &tree, int fromTree);

@@ -138,7 +138,7 @@ std::string Worker::CheckJob(int job)
 int64_t Worker::ExpectedPairs(int total) const
 {
     const ConversionSettings &s = session_.settings;
-    if (filterOn_ && !s.textMode) return int64_t{total} * s.outputRateTenths / 10;
+    if (filterOn_) return int64_t{total} * s.outputRateTenths / 10;
     return total;
 }
 
@@ -155,7 +155,8 @@ void Worker::ConvertJob(int job)
     const ConversionSettings &s = session_.settings;
     const int total = static_cast<int>(s.lastSet - s.firstSet + 1);
 
-    if (status.empty() && ExpectedPairs(total) > kMaxOutputPairs) {
+    // Binary intervals know their length; text is held to the limit block by block.
+    if (status.empty() && !Parser_IsTextFormat(s.sampleFormat) && ExpectedPairs(total) > kMaxOutputPairs) {
         status = "Status: Output error";
         ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
         log.text = Format("Job %d: the output would hold more than %d sample pairs.", job + 1, kMaxOutputPairs);
@@ -422,6 +423,9 @@ void Conversion_ApplyEvent(Session &session, const ConversionEvent &event)
 void Conversion_EndRun(Session &session)
 {
     if (session.run.worker.joinable()) session.run.worker.join();
+    // The worker analysed every job on its own copy; the pages show job 1 again, read afresh.
+    if (Gui_JobCount(session.jobs) > 1)
+        Parser_Job1Changed(session, Gui_JobInput(session.jobs, 0).c_str(), Gui_JobQ(session.jobs, 0).c_str());
     session.views.convert.label = kConvertStart;
     session.views.convert.color = session.files.inputSize > 0 ? kLightGreen : kLightRed;
     session.views.convert.operable = true;

@@ -17,15 +17,9 @@
 #endif
 
 #include "configuration/settings.h"
+#include "configuration/tempfile.h"
 
 namespace {
-
-constexpr std::string_view kTemporaryMarker = ".quelvor-tmp-";
-constexpr int kTemporarySuffixChars = 6;
-constexpr std::string_view kSuffixAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-// Keeps ".<name>.quelvor-tmp-XXXXXX" within the 255 bytes a file name may have.
-constexpr size_t kTemporaryNameStemMax = 200;
-constexpr int kCreateAttempts = 100;
 
 constexpr int kHeaderBufferBytes = 512;
 // Everything behind the clock text is fixed; the patch positions count back from the header's
@@ -44,20 +38,6 @@ constexpr int kCountChars = 10;
 constexpr double kLevelOffsetMin = -99.999;
 constexpr double kLevelOffsetMax = 999.999;
 
-// Writes all bytes, continuing after partial writes; false when the file takes fewer.
-bool WriteAll(int fd, const void *data, size_t size)
-{
-    const char *bytes = static_cast<const char *>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
 bool WriteAllAt(int fd, std::string_view text, int64_t offset)
 {
     while (!text.empty()) {
@@ -68,52 +48,6 @@ bool WriteAllAt(int fd, std::string_view text, int64_t offset)
         offset += written;
     }
     return true;
-}
-
-// The start of the temporary names of `target`: ".<name>.quelvor-tmp-".
-std::string TemporaryNamePrefix(const std::filesystem::path &targetPath)
-{
-    std::string prefix = ".";
-    prefix.append(targetPath.filename().string().substr(0, kTemporaryNameStemMax)).append(kTemporaryMarker);
-    return prefix;
-}
-
-// Removes temporary files of `target` that a killed run left behind, so they do not pile up.
-void RemoveStaleTemporaries(const std::filesystem::path &targetPath)
-{
-    const std::string prefix = TemporaryNamePrefix(targetPath);
-    const std::filesystem::path directory = targetPath.has_parent_path() ? targetPath.parent_path() : ".";
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
-        if (name.size() == prefix.size() + kTemporarySuffixChars && name.starts_with(prefix) &&
-            Conversion_IsTemporaryOutputName(name))
-            ::unlink(entry->path().c_str());
-    }
-}
-
-// Creates a new file ".<name>.quelvor-tmp-XXXXXX" beside `target`, exclusively and with the
-// permissions an ordinary new file gets, after removing the leftovers of earlier runs. Returns
-// the descriptor, or -1.
-int CreateTemporaryBeside(const std::string &target, std::string &temporaryPath)
-{
-    const std::filesystem::path targetPath(target);
-    RemoveStaleTemporaries(targetPath);
-    std::random_device entropy;
-    std::uniform_int_distribution<size_t> pick(0, kSuffixAlphabet.size() - 1);
-    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        std::string name = TemporaryNamePrefix(targetPath);
-        for (int k = 0; k < kTemporarySuffixChars; ++k) name += kSuffixAlphabet[pick(entropy)];
-        const std::string candidate = (targetPath.parent_path() / name).string();
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            temporaryPath = candidate;
-            return fd;
-        }
-        if (errno != EEXIST) return -1;
-    }
-    return -1;
 }
 
 // floor(x + 0.5) held to 16 bits; NaN, which has no integer, gives 0.
@@ -228,9 +162,9 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
     if (headerLength < 0 || headerLength >= kHeaderBufferBytes) return file;
 
     file.targetPath = fileName;
-    file.handle = CreateTemporaryBeside(file.targetPath, file.temporaryPath);
+    file.handle = Files_CreateTemporaryBeside(file.targetPath, file.temporaryPath);
     if (file.handle < 0) return file;
-    if (!WriteAll(file.handle, header, static_cast<size_t>(headerLength))) {
+    if (!Files_WriteAll(file.handle, header, static_cast<size_t>(headerLength))) {
         Conversion_DiscardZmxFile(file);
         return file;
     }
@@ -248,7 +182,7 @@ int Conversion_WriteZmxSamples(ZmxFile &file, int count, const double *i, const 
     const size_t values = 2 * static_cast<size_t>(count);
     if (file.blockBuffer.size() < values) file.blockBuffer.resize(values);
     Conversion_EncodeZmxPairs(count, i, q, file.blockBuffer.data());
-    if (!WriteAll(file.handle, file.blockBuffer.data(), values * sizeof(int16_t))) return 0;
+    if (!Files_WriteAll(file.handle, file.blockBuffer.data(), values * sizeof(int16_t))) return 0;
     file.pairsWritten += count;
     return 1;
 }
@@ -256,7 +190,7 @@ int Conversion_WriteZmxSamples(ZmxFile &file, int count, const double *i, const 
 void Conversion_FinishZmxFile(ZmxFile &file, int pairs, double peak, double rms)
 {
     if (file.handle < 0) return;
-    const bool written = pairs == file.pairsWritten && WriteAll(file.handle, "}", 1) &&
+    const bool written = pairs == file.pairsWritten && Files_WriteAll(file.handle, "}", 1) &&
                          PatchTrailer(file, pairs, peak, rms) && ::fsync(file.handle) == 0;
     const bool closed = ::close(file.handle) == 0;
     file.handle = -1;
@@ -283,12 +217,4 @@ void Conversion_DiscardZmxFile(ZmxFile &file)
     file.finished = false;
 }
 
-bool Conversion_IsTemporaryOutputName(const std::string &fileName)
-{
-    const std::string name = std::filesystem::path(fileName).filename().string();
-    constexpr size_t kEndingChars = kTemporaryMarker.size() + kTemporarySuffixChars;
-    if (name.size() < 2 + kEndingChars || name.front() != '.') return false;
-    const std::string_view ending = std::string_view(name).substr(name.size() - kEndingChars);
-    return ending.starts_with(kTemporaryMarker) &&
-           ending.substr(kTemporaryMarker.size()).find_first_not_of(kSuffixAlphabet) == std::string_view::npos;
-}
+bool Conversion_IsTemporaryOutputName(const std::string &fileName) { return Files_IsTemporaryName(fileName); }

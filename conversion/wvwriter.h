@@ -28,14 +28,15 @@ struct ZmxFile {
 //  pairs : [size: 2 x count]
 void Conversion_EncodeZmxPairs(int count, const double *i, const double *q, int16_t *pairs);
 
-// Creates the temporary file and writes the header with `comment` and the clock
-// clockMHz x 1,000,000 Hz. Temporary files of the same target left by a killed run are removed
-// first. On failure (creation or a short header write) the result's handle
-// is -1 and no temporary file is left.
+// Creates the temporary file ".<target name>.quelvor-tmp-XXXXXX" beside `fileName` and writes
+// the header with `comment` (cut to its 95 characters) and the clock clockMHz x 1,000,000 Hz.
+// On failure (a clock that is negative or not finite, a header beyond its 512-byte buffer,
+// creation, or a short header write) the result's handle is -1 and no temporary file is left.
 ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, double clockMHz);
 
-// Appends `count` pairs, each value rounded to floor(x + 0.5) and saturated to 16 bits.
-// Returns 1 when all 4 x count bytes were written, else 0.
+// Appends `count` pairs, each value rounded to floor(x + 0.5) and saturated to 16 bits, in one
+// write from the file's reused block buffer. Returns 1 when all 4 x count bytes were written,
+// else 0 (also for a negative count or one that would pass kMaxOutputPairs in the file).
 [[nodiscard]] int Conversion_WriteZmxSamples(ZmxFile &file, int count, const double *i, const double *q);
 
 // Finishes the file: appends "}", patches the level offsets ("%07.3f,%07.3f" of

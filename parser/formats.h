@@ -46,6 +46,16 @@ int Parser_ExtractTextValueFromBuffer(int code, const char *text, double *value,
 // 2-, 4- and 8-byte values are reversed first.
 void Parser_ExtractBinaryValueFromBuffer(int code, const void *buffer, int64_t index, int swapBytes, double *value);
 
+// Decodes `count` values of format `code` (3 to 12), one every `strideBytes` bytes starting at
+// `bytes`, into target[s] = value x scale + offset. The values are those of
+// Parser_ExtractBinaryValueFromBuffer, bit for bit. Any other code writes nothing.
+void Parser_DecodeBinaryColumn(int code, int swapBytes, const void *bytes, int64_t count, int64_t strideBytes,
+                               double scale, double offset, double *target);
+
+// The same for `count` pairs of adjacent values: first[s] from value 2s, second[s] from value 2s + 1.
+void Parser_DecodeBinaryPairs(int code, int swapBytes, const void *bytes, int64_t count, double scale,
+                              double firstOffset, double secondOffset, double *first, double *second);
+
 // Reverse the order of the 2, 4 or 8 bytes at p, in place.
 void Parser_ToOtherEndian16(void *p);
 void Parser_ToOtherEndian32(void *p);
@@ -56,3 +66,7 @@ void Parser_Int64ToString(int64_t value, char *text);
 
 // 1 when the host stores integers least significant byte first.
 int Parser_HostIsLittleEndian();
+
+// 1 when values stored in the byte order named by an endianness text ("Little"; any other text
+// means big-endian) must be swapped on this host.
+int Parser_SwapBytesFor(std::string_view endianness);

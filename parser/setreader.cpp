@@ -1,8 +1,6 @@
 #include "parser/setreader.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 
 #include "parser/formats.h"
 
@@ -95,16 +93,20 @@ int ReadTextSets(const InputFiles &files, const ConversionSettings &settings, Se
 {
     if (settings.textIMarkers < 0 || settings.textQMarkers < 0) return 0;
     if (scratch.buffer.size() < static_cast<size_t>(kTextChunkBytes + 1)) scratch.buffer.resize(kTextChunkBytes + 1);
-    const int64_t dataEnd = files.inputSize - Settings_KnownLength(settings.trailerLength);
+    const int64_t trailer = Settings_KnownLength(settings.trailerLength);
+    const int64_t dataEnd = files.inputSize - trailer;
     TextSink sink{iValues, qValues, maxSets, settings.textIOnly, settings.textQEqualsI};
 
     const int iColumn = settings.textIMarkers;
     if (settings.separateFiles) {
-        ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, dataEnd, posI, {iColumn, -1, iColumn}, false,
-                     sink, scratch.buffer.data());
+        // Text values take as many bytes as their digits need, so the byte size of the shorter
+        // file says nothing about where the other file's values end: each file is read to its
+        // own end, and the set count is the smaller value count.
+        ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, files.inputSizeI - trailer, posI,
+                     {iColumn, -1, iColumn}, false, sink, scratch.buffer.data());
         const int qColumn = settings.textQMarkers;
-        ReadTextFile(files.inputHandleQ.get(), settings.sampleFormat, dataEnd, posQ, {-1, qColumn, qColumn}, true,
-                     sink, scratch.buffer.data());
+        ReadTextFile(files.inputHandleQ.get(), settings.sampleFormat, files.inputSizeQ - trailer, posQ,
+                     {-1, qColumn, qColumn}, true, sink, scratch.buffer.data());
     } else if (settings.textIOnly) {
         ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, dataEnd, posI, {iColumn, -1, iColumn}, true,
                      sink, scratch.buffer.data());
@@ -131,80 +133,6 @@ void ScaleAndOffset(const ConversionSettings &settings, int count, double *iValu
 
 // ---- Binary formats ----------------------------------------------------------------------
 
-template <typename T>
-using BitsOf = std::conditional_t<sizeof(T) == 8, uint64_t,
-                                  std::conditional_t<sizeof(T) == 4, uint32_t,
-                                                     std::conditional_t<sizeof(T) == 2, uint16_t, uint8_t>>>;
-
-inline uint8_t ReverseBytes(uint8_t bits) { return bits; }
-inline uint16_t ReverseBytes(uint16_t bits) { return __builtin_bswap16(bits); }
-inline uint32_t ReverseBytes(uint32_t bits) { return __builtin_bswap32(bits); }
-inline uint64_t ReverseBytes(uint64_t bits) { return __builtin_bswap64(bits); }
-
-template <typename T, bool Swap>
-inline double LoadAsDouble(const char *bytes)
-{
-    BitsOf<T> bits;
-    std::memcpy(&bits, bytes, sizeof bits);
-    if constexpr (Swap) bits = ReverseBytes(bits);
-    return static_cast<double>(std::bit_cast<T>(bits));
-}
-
-// Decodes one value per set (the value at `bytes` + s x stride) straight into its final form:
-// value x scale + offset, the same arithmetic as the scaling step, in the same order, so the
-// result is identical to decoding first and scaling afterwards.
-using ColumnDecoder = void (*)(const char *bytes, int64_t count, int64_t stride, double scale, double offset,
-                               double *target);
-
-template <typename T, bool Swap>
-void DecodeColumn(const char *bytes, int64_t count, int64_t stride, double scale, double offset, double *target)
-{
-    for (int64_t s = 0; s < count; ++s) target[s] = LoadAsDouble<T, Swap>(bytes + s * stride) * scale + offset;
-}
-
-// The common layout of two values per set and nothing else: both columns in one pass.
-using PairDecoder = void (*)(const char *bytes, int64_t count, double scale, double firstOffset,
-                             double secondOffset, double *first, double *second);
-
-template <typename T, bool Swap>
-void DecodePairs(const char *bytes, int64_t count, double scale, double firstOffset, double secondOffset,
-                 double *first, double *second)
-{
-    for (int64_t s = 0; s < count; ++s) {
-        first[s] = LoadAsDouble<T, Swap>(bytes + s * 2 * sizeof(T)) * scale + firstOffset;
-        second[s] = LoadAsDouble<T, Swap>(bytes + (s * 2 + 1) * sizeof(T)) * scale + secondOffset;
-    }
-}
-
-struct BinaryDecoders {
-    ColumnDecoder column;
-    PairDecoder pair;
-};
-
-template <typename T>
-constexpr BinaryDecoders DecodersFor(int swapBytes)
-{
-    return swapBytes ? BinaryDecoders{DecodeColumn<T, true>, DecodePairs<T, true>}
-                     : BinaryDecoders{DecodeColumn<T, false>, DecodePairs<T, false>};
-}
-
-BinaryDecoders DecodersForFormat(int code, int swapBytes)
-{
-    switch (code) {
-    case kFloat32: return DecodersFor<float>(swapBytes);
-    case kFloat64: return DecodersFor<double>(swapBytes);
-    case kInt8: return DecodersFor<int8_t>(0);
-    case kUInt8: return DecodersFor<uint8_t>(0);
-    case kInt16: return DecodersFor<int16_t>(swapBytes);
-    case kUInt16: return DecodersFor<uint16_t>(swapBytes);
-    case kInt32: return DecodersFor<int32_t>(swapBytes);
-    case kUInt32: return DecodersFor<uint32_t>(swapBytes);
-    case kInt64: return DecodersFor<int64_t>(swapBytes);
-    case kUInt64: return DecodersFor<uint64_t>(swapBytes);
-    default: return {nullptr, nullptr};
-    }
-}
-
 // The set layout must fit the format, or values would be taken from outside the sets.
 bool BinaryLayoutFits(const ConversionSettings &settings, int bytesPerValue)
 {
@@ -228,28 +156,31 @@ int ReadBinarySets(const InputFiles &files, const ConversionSettings &settings, 
     if (scratch.buffer.size() < static_cast<size_t>(bytes)) scratch.buffer.resize(static_cast<size_t>(bytes));
     char *buffer = scratch.buffer.data();
 
-    const BinaryDecoders decoders = DecodersForFormat(settings.sampleFormat, settings.swapBytes);
+    const int code = settings.sampleFormat;
+    const int swapBytes = settings.swapBytes;
     const double scale = settings.scale;
     // With order "QI" the first value of a pair is Q: decode it straight into the Q array.
     double *firstTarget = settings.swapIQ ? qValues : iValues;
     double *secondTarget = settings.swapIQ ? iValues : qValues;
     const double firstOffset = static_cast<double>(settings.swapIQ ? settings.qOffset : settings.iOffset);
     const double secondOffset = static_cast<double>(settings.swapIQ ? settings.iOffset : settings.qOffset);
-    const char *firstColumn = buffer + int64_t{settings.iValueIndex} * bytesPerValue;
-    const char *secondColumn = buffer + int64_t{settings.qValueIndex} * bytesPerValue;
 
     // A file that delivers less than asked (it shrank since it was opened) bounds the count.
     count = std::min(count, Parser_ReadAt(files.inputHandleI.get(), *posI, buffer, bytes) / bytesPerSet);
     if (!settings.separateFiles && settings.valuesPerSet == 2 && settings.iValueIndex == 0 &&
         settings.qValueIndex == 1) {
-        decoders.pair(buffer, count, scale, firstOffset, secondOffset, firstTarget, secondTarget);
+        Parser_DecodeBinaryPairs(code, swapBytes, buffer, count, scale, firstOffset, secondOffset, firstTarget,
+                                 secondTarget);
     } else {
-        decoders.column(firstColumn, count, bytesPerSet, scale, firstOffset, firstTarget);
+        const char *firstColumn = buffer + int64_t{settings.iValueIndex} * bytesPerValue;
+        Parser_DecodeBinaryColumn(code, swapBytes, firstColumn, count, bytesPerSet, scale, firstOffset, firstTarget);
         if (settings.separateFiles && settings.qValueIndex >= 0) {
             count = std::min(count, Parser_ReadAt(files.inputHandleQ.get(), *posI, buffer, bytes) / bytesPerSet);
         }
         if (settings.qValueIndex >= 0) {
-            decoders.column(secondColumn, count, bytesPerSet, scale, secondOffset, secondTarget);
+            const char *secondColumn = buffer + int64_t{settings.qValueIndex} * bytesPerValue;
+            Parser_DecodeBinaryColumn(code, swapBytes, secondColumn, count, bytesPerSet, scale, secondOffset,
+                                      secondTarget);
         } else {  // order "I Only - Q=0"
             std::fill(secondTarget, secondTarget + count, 0.0 * scale + secondOffset);
         }

@@ -16,8 +16,8 @@ inline constexpr Rgb kCursorGrey{240, 240, 240};
 
 // One hex dump (TABLE_HEADER or TABLE_TRAILER): rows x 70 string cells, each with a background.
 // Byte i of the preview lies in row i / 16 + 1: its hex digits in columns (i mod 16) x 3 + 1
-// and + 2, a spacer after them, and its character in column (i mod 16) + 55; columns 49 to 54
-// are spacers.
+// and + 2, a spacer after them, and its character in column (i mod 16) + 55 (the raw byte, not
+// necessarily printable or valid UTF-8; empty for byte 0); columns 49 to 54 are spacers.
 struct DumpTable {
     std::string label;                // "Header Preview", or "Job 1: First %d Bytes"
     int rows = 1;                     // 0 only while a file shorter than 16 bytes is shown

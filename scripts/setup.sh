@@ -41,7 +41,7 @@ build "$top/build"
 case "$mode" in
     build) ;;
     run)
-        "$top/examples/run.sh" "$top/build/cli/quelvor-cli"
+        "$top/examples/run.sh" "$top/build/cli/quelvor-cli" "$top/build/examples-output"
         ;;
     test)
         (cd "$top/build" && ctest --output-on-failure -j "$jobs")

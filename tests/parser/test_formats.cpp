@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -182,8 +183,17 @@ TEST(TextValues, FastParsersAgreeWithTheCLibraryOnATrickyCorpus)
     int checked = 0;
     for (int sample = 0; sample < 60000; ++sample) {
         std::string text;
-        const int kind = static_cast<int>(random() % 4);
-        if (kind == 0) {
+        const int kind = static_cast<int>(random() % 5);
+        if (kind == 4) {
+            // Numbers as programs print them, with every precision.
+            const char *formats[] = {"%.*f", "%.*e", "%.*g", "%.*E"};
+            const double magnitude = std::ldexp(static_cast<double>(random() % 1000000) / 1000000.0,
+                                                static_cast<int>(random() % 200) - 100);
+            char printed[400];
+            std::snprintf(printed, sizeof printed, formats[random() % 4], static_cast<int>(random() % 25),
+                          random() % 2 ? -magnitude : magnitude);
+            text = printed;
+        } else if (kind == 0) {
             for (int t = 1 + static_cast<int>(random() % 6); t > 0; --t) text += tokens[random() % tokens.size()];
         } else if (kind == 1) {
             for (int n = static_cast<int>(random() % 40); n > 0; --n) text += alphabet[random() % alphabet.size()];

@@ -446,15 +446,4 @@ TEST_F(Metadata, WithoutUsableInputNothingIsFound)
     EXPECT_EQ(message(kItemSamplerateValue), "");
 }
 
-TEST(MetadataView, NewSessionShowsTheEmptyPage)
-{
-    Session session;
-    const MetadataView &view = session.views.metadata;
-    EXPECT_EQ(view.header.label, "Header Preview");
-    EXPECT_EQ(view.trailer.label, "Trailer Preview");
-    const char *labels[] = {"Position in Header", "Position in Trailer", "Header Length", "Trailer Length",
-                            "Comment", "Samplerate [MHz]"};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(view.currentValues[i].label, labels[i]);
-}
-
 }  // namespace

@@ -189,6 +189,15 @@ TEST(TextSets, SeparateFilesDeliverTheSetsBothHold)
     markers.qMarkers = 0;
     Reader second(dir.file("i.txt"), dir.file("q.txt"), markers);
     EXPECT_EQ(second.Read(10), (Sets{{2, 7}, {4, 8}}));
+
+    // Each text file is read to its own end: a Q file whose values are written shorter
+    // (smaller in bytes) must not cut the I file's last values.
+    testsupport::WriteFile(dir.file("wide.txt"), "-0.25\n-0.50\n-0.75\n");
+    testsupport::WriteFile(dir.file("narrow.txt"), "1\n2\n3\n");
+    Layout floats = layout;
+    floats.format = kTextFloatingPoint;
+    Reader widths(dir.file("wide.txt"), dir.file("narrow.txt"), floats);
+    EXPECT_EQ(widths.Read(10), (Sets{{-0.25, 1}, {-0.5, 2}, {-0.75, 3}}));
 }
 
 // Values of varying width run across the 1,000,000-byte chunk boundaries; each must be read
