@@ -1,5 +1,6 @@
 #include "signalprocessing/dsp.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstddef>
@@ -71,24 +72,138 @@ void FilterTileConsecutive(const PhaseView &phase, const double *i, const double
     }
 }
 
-// Tile outputs of one phase list at any input stride: output g reads around i[g * inStride]
-// and goes to outI[g * outStride]. One vector holds the I and the Q sum of one output.
-template <int Tile>
-void FilterTileStrided(const PhaseView &phase, const double *i, const double *q, std::ptrdiff_t inStride,
-                       double *outI, double *outQ, std::ptrdiff_t outStride)
+// One output of one phase list at any stride: it reads around i[0] and goes to outI[0]. One
+// vector holds its I and its Q sum.
+void FilterOne(const PhaseView &phase, const double *i, const double *q, double *outI, double *outQ)
 {
-    Double2 sum[Tile];
-    for (int g = 0; g < Tile; ++g) sum[g] = Double2{0.0, 0.0};
+    Double2 sum = Double2{0.0, 0.0};
     for (int e = 0; e < phase.entries; ++e) {
         const Double2 coefficient = Double2{phase.coefficients[e], phase.coefficients[e]};
-        const double *inI = i + phase.offsets[e];
-        const double *inQ = q + phase.offsets[e];
-        for (int g = 0; g < Tile; ++g) sum[g] += coefficient * Double2{inI[g * inStride], inQ[g * inStride]};
+        sum += coefficient * Double2{i[phase.offsets[e]], q[phase.offsets[e]]};
     }
-    for (int g = 0; g < Tile; ++g) {
-        outI[g * outStride] = sum[g][0];
-        outQ[g * outStride] = sum[g][1];
+    *outI = sum[0];
+    *outQ = sum[1];
+}
+
+// ---- Runs on deinterleaved input --------------------------------------------------------------
+// When consecutive outputs read the input at a stride S > 1, the input of a run is first split
+// into S streams (stream r holds the sets r, S + r, 2S + r, ...): then neighbouring outputs read
+// neighbouring stream values, four outputs fill one vector, and the wide loop needs no gathers.
+// Each output still adds the same products in entry order from 0.0, bit for bit.
+
+// Four doubles in one register (AVX2, or two SSE2 registers in the baseline build). Only ever a
+// local: as a parameter its calling convention would differ between the two builds.
+typedef double Double4 __attribute__((vector_size(32)));
+
+// Outputs of one tile of the wide loop: kWideVectors vectors of four neighbouring outputs.
+constexpr int kWideVectors = 4;
+constexpr int kWideTile = 4 * kWideVectors;
+// Outputs per stream run: the streams of a run stay in the L1 and L2 caches.
+constexpr int kStreamRunOutputs = 1024;
+
+// The deinterleaved input of one run and where each entry starts in it; one per thread, grown
+// to the largest run and then reused, so nothing is allocated per block.
+struct StreamScratch {
+    std::vector<double> i, q;
+    std::vector<int> entryStart;
+};
+thread_local StreamScratch streamScratch;
+
+int64_t FloorDiv(int64_t value, int64_t divisor)
+{
+    const int64_t quotient = value / divisor;
+    return quotient * divisor > value ? quotient - 1 : quotient;
+}
+
+// The whole tiles of `count` outputs: output k adds coefficient[e] x stream value
+// entryStart[e] + k, in entry order. Writes outI[k * outStride]; returns the outputs done.
+__attribute__((target_clones("avx2", "default"))) int FilterStreamTiles(const double *coefficients,
+                                                                        const int *entryStart, int entries,
+                                                                        const double *streamI,
+                                                                        const double *streamQ, double *outI,
+                                                                        double *outQ, std::ptrdiff_t outStride,
+                                                                        int count)
+{
+    int k = 0;
+    for (; k + kWideTile <= count; k += kWideTile) {
+        Double4 sumI[kWideVectors];
+        Double4 sumQ[kWideVectors];
+        for (int v = 0; v < kWideVectors; ++v) {
+            sumI[v] = Double4{0.0, 0.0, 0.0, 0.0};
+            sumQ[v] = Double4{0.0, 0.0, 0.0, 0.0};
+        }
+        for (int e = 0; e < entries; ++e) {
+            const double c = coefficients[e];
+            const Double4 coefficient = Double4{c, c, c, c};
+            const double *inI = streamI + entryStart[e] + k;
+            const double *inQ = streamQ + entryStart[e] + k;
+            for (int v = 0; v < kWideVectors; ++v) {
+                Double4 valueI;
+                Double4 valueQ;
+                std::memcpy(&valueI, inI + 4 * v, sizeof valueI);
+                std::memcpy(&valueQ, inQ + 4 * v, sizeof valueQ);
+                sumI[v] += coefficient * valueI;
+                sumQ[v] += coefficient * valueQ;
+            }
+        }
+        for (int v = 0; v < kWideVectors; ++v) {
+            for (int lane = 0; lane < 4; ++lane) {
+                outI[(k + 4 * v + lane) * outStride] = sumI[v][lane];
+                outQ[(k + 4 * v + lane) * outStride] = sumQ[v][lane];
+            }
+        }
     }
+    return k;
+}
+
+// Outputs 0 ... count - 1 of a run at input stride S, whole tiles only; returns the outputs done.
+// The streams hold exactly the input sets the outputs read (other places are 0 and never read),
+// so nothing outside the filter's reach is touched.
+int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q, std::ptrdiff_t stride,
+                       double *outI, double *outQ, std::ptrdiff_t outStride, int count)
+{
+    count -= count % kWideTile;
+    if (count <= 0 || phase.entries <= 0) return 0;
+    int minimum = phase.offsets[0];
+    int maximum = phase.offsets[0];
+    for (int e = 1; e < phase.entries; ++e) {
+        minimum = std::min(minimum, phase.offsets[e]);
+        maximum = std::max(maximum, phase.offsets[e]);
+    }
+    StreamScratch &scratch = streamScratch;
+    scratch.entryStart.resize(static_cast<std::size_t>(phase.entries));
+    for (int done = 0; done < count; done += kStreamRunOutputs) {
+        const int outputs = std::min(kStreamRunOutputs, count - done);
+        const double *runI = i + done * stride;
+        const double *runQ = q + done * stride;
+        // Input sets minimum ... last of the run, grouped by their position modulo the stride.
+        const int64_t last = static_cast<int64_t>(outputs - 1) * stride + maximum;
+        const int64_t firstGroup = FloorDiv(minimum, stride);
+        const int64_t groups = FloorDiv(last, stride) - firstGroup + 1;
+        const std::size_t size = static_cast<std::size_t>(groups * stride);
+        if (scratch.i.size() < size) {
+            scratch.i.resize(size);
+            scratch.q.resize(size);
+        }
+        for (std::ptrdiff_t r = 0; r < stride; ++r) {
+            double *toI = scratch.i.data() + r * groups;
+            double *toQ = scratch.q.data() + r * groups;
+            for (int64_t g = 0; g < groups; ++g) {
+                const int64_t at = (firstGroup + g) * stride + r;
+                const bool read = at >= minimum && at <= last;
+                toI[g] = read ? runI[at] : 0.0;
+                toQ[g] = read ? runQ[at] : 0.0;
+            }
+        }
+        for (int e = 0; e < phase.entries; ++e) {
+            const int64_t group = FloorDiv(phase.offsets[e], stride);
+            const int64_t r = phase.offsets[e] - group * stride;
+            scratch.entryStart[e] = static_cast<int>(r * groups + group - firstGroup);
+        }
+        FilterStreamTiles(phase.coefficients, scratch.entryStart.data(), phase.entries, scratch.i.data(),
+                          scratch.q.data(), outI + done * outStride, outQ + done * outStride, outStride, outputs);
+    }
+    return count;
 }
 
 // `count` outputs of one phase list; output k reads around i[k * inStride] and goes to
@@ -100,14 +215,10 @@ void FilterRun(const PhaseView &phase, const double *i, const double *q, std::pt
     if (inStride == 1 && outStride == 1) {
         for (; k + kTile <= count; k += kTile) FilterTileConsecutive(phase, i + k, q + k, outI + k, outQ + k);
     } else {
-        for (; k + kTile <= count; k += kTile) {
-            FilterTileStrided<kTile>(phase, i + k * inStride, q + k * inStride, inStride, outI + k * outStride,
-                                     outQ + k * outStride, outStride);
-        }
+        k = FilterRunOnStreams(phase, i, q, inStride, outI, outQ, outStride, count);
     }
     for (; k < count; ++k) {
-        FilterTileStrided<1>(phase, i + k * inStride, q + k * inStride, inStride, outI + k * outStride,
-                             outQ + k * outStride, outStride);
+        FilterOne(phase, i + k * inStride, q + k * inStride, outI + k * outStride, outQ + k * outStride);
     }
 }
 
