@@ -16,19 +16,8 @@ constexpr double kTwoPi = 6.283185307179586;
 // lane is its own output sum: lanes never mix, so the results equal plain scalar sums.
 typedef double Double2 __attribute__((vector_size(16)));
 
-inline Double2 Load2(const double *at)
-{
-    Double2 value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
-inline void Store2(double *at, Double2 value) { std::memcpy(at, &value, sizeof value); }
-
-// Outputs computed side by side in one pass over a phase list, enough independent sums to hide
-// the latency of the adds. Each output still adds its products in entry order, starting at 0.0,
-// so the result does not depend on how outputs are grouped.
-constexpr int kTile = 8;
+// Each output adds its products in entry order, starting at 0.0, so the result does not depend on
+// how outputs are grouped into tiles or runs.
 
 // Outputs per phase handled before moving to the next phase, so that the input a chunk needs
 // stays in the cache while every phase passes over it.
@@ -46,32 +35,6 @@ PhaseView ViewOf(const FilterPhase &phase)
     return PhaseView{phase.coefficients.data(), phase.offsets.data(), static_cast<int>(phase.coefficients.size())};
 }
 
-// kTile consecutive outputs that read consecutive input sets (output g around i[g]): I and Q
-// each in kTile / 2 vectors of neighbouring outputs, loaded straight from the input.
-void FilterTileConsecutive(const PhaseView &phase, const double *i, const double *q, double *outI, double *outQ)
-{
-    constexpr int kVectors = kTile / 2;
-    Double2 sumI[kVectors];
-    Double2 sumQ[kVectors];
-    for (int v = 0; v < kVectors; ++v) {
-        sumI[v] = Double2{0.0, 0.0};
-        sumQ[v] = Double2{0.0, 0.0};
-    }
-    for (int e = 0; e < phase.entries; ++e) {
-        const Double2 coefficient = Double2{phase.coefficients[e], phase.coefficients[e]};
-        const double *inI = i + phase.offsets[e];
-        const double *inQ = q + phase.offsets[e];
-        for (int v = 0; v < kVectors; ++v) {
-            sumI[v] += coefficient * Load2(inI + 2 * v);
-            sumQ[v] += coefficient * Load2(inQ + 2 * v);
-        }
-    }
-    for (int v = 0; v < kVectors; ++v) {
-        Store2(outI + 2 * v, sumI[v]);
-        Store2(outQ + 2 * v, sumQ[v]);
-    }
-}
-
 // One output of one phase list at any stride: it reads around i[0] and goes to outI[0]. One
 // vector holds its I and its Q sum.
 void FilterOne(const PhaseView &phase, const double *i, const double *q, double *outI, double *outQ)
@@ -86,7 +49,7 @@ void FilterOne(const PhaseView &phase, const double *i, const double *q, double 
 }
 
 // ---- Runs on deinterleaved input --------------------------------------------------------------
-// When consecutive outputs read the input at a stride S > 1, the input of a run is first split
+// Consecutive outputs read the input at a stride S (1 to 10). The input of a run is first split
 // into S streams (stream r holds the sets r, S + r, 2S + r, ...): then neighbouring outputs read
 // neighbouring stream values, four outputs fill one vector, and the wide loop needs no gathers.
 // Each output still adds the same products in entry order from 0.0, bit for bit.
@@ -99,7 +62,7 @@ typedef double Double4 __attribute__((vector_size(32)));
 constexpr int kWideVectors = 4;
 constexpr int kWideTile = 4 * kWideVectors;
 // Outputs per stream run: the streams of a run stay in the L1 and L2 caches.
-constexpr int kStreamRunOutputs = 1024;
+constexpr int kStreamRunOutputs = 2048;
 
 // The deinterleaved input of one run and where each entry starts in it; one per thread, grown
 // to the largest run and then reused, so nothing is allocated per block.
@@ -188,12 +151,18 @@ int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q,
         for (std::ptrdiff_t r = 0; r < stride; ++r) {
             double *toI = scratch.i.data() + r * groups;
             double *toQ = scratch.q.data() + r * groups;
-            for (int64_t g = 0; g < groups; ++g) {
+            // Groups whose set of this stream lies in minimum ... last; the others stay 0.
+            const int64_t begin = std::max<int64_t>(0, FloorDiv(minimum - r + stride - 1, stride) - firstGroup);
+            const int64_t end = std::min<int64_t>(groups, FloorDiv(last - r, stride) - firstGroup + 1);
+            std::fill(toI, toI + begin, 0.0);
+            std::fill(toQ, toQ + begin, 0.0);
+            for (int64_t g = begin; g < end; ++g) {
                 const int64_t at = (firstGroup + g) * stride + r;
-                const bool read = at >= minimum && at <= last;
-                toI[g] = read ? runI[at] : 0.0;
-                toQ[g] = read ? runQ[at] : 0.0;
+                toI[g] = runI[at];
+                toQ[g] = runQ[at];
             }
+            std::fill(toI + std::max(begin, end), toI + groups, 0.0);
+            std::fill(toQ + std::max(begin, end), toQ + groups, 0.0);
         }
         for (int e = 0; e < phase.entries; ++e) {
             const int64_t group = FloorDiv(phase.offsets[e], stride);
@@ -211,12 +180,7 @@ int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q,
 void FilterRun(const PhaseView &phase, const double *i, const double *q, std::ptrdiff_t inStride, double *outI,
                double *outQ, std::ptrdiff_t outStride, int count)
 {
-    int k = 0;
-    if (inStride == 1 && outStride == 1) {
-        for (; k + kTile <= count; k += kTile) FilterTileConsecutive(phase, i + k, q + k, outI + k, outQ + k);
-    } else {
-        k = FilterRunOnStreams(phase, i, q, inStride, outI, outQ, outStride, count);
-    }
+    int k = FilterRunOnStreams(phase, i, q, inStride, outI, outQ, outStride, count);
     for (; k < count; ++k) {
         FilterOne(phase, i + k * inStride, q + k * inStride, outI + k * outStride, outQ + k * outStride);
     }
