@@ -14,13 +14,14 @@
 #include <memory>
 #include <random>
 
+#include "configuration/tempfile.h"
+
 namespace {
 
 constexpr int kLineBufferBytes = 99;  // a line of at most 98 characters and its terminator
 constexpr int kSeedCount = 100;
 constexpr int kSumOffset = 2;
 constexpr int kSampleOffset = 6;
-constexpr std::string_view kTemporaryMarker = ".quelvor-tmp-XXXXXX";
 constexpr std::string_view kInvalidNameCharacters = "\"*/<>?\\|";
 
 // The reference pseudo-random generator of the C standard, so that check blocks are the same
@@ -61,29 +62,6 @@ int StoredSeed(const char *block)
     const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     if (!digit(block[0]) || !digit(block[1])) return -1;
     return (block[0] - '0') * 10 + (block[1] - '0');
-}
-
-bool WriteAll(int fd, const std::string &bytes)
-{
-    const char *data = bytes.data();
-    size_t size = bytes.size();
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
-// Makes a completed rename survive a crash.
-void SyncDirectory(const std::string &directory)
-{
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 std::string FileNameOf(const ConfigurationRecord &record)
@@ -176,8 +154,8 @@ FileOutcome Configuration_WriteFramedFile(const std::string &directory, const st
     if (error) return FileOutcome::CouldNotCreate;
 
     const std::filesystem::path target = std::filesystem::path(directory) / fileName;
-    std::string temporary = (std::filesystem::path(directory) / ("." + fileName + std::string(kTemporaryMarker))).string();
-    const int fd = ::mkstemp(temporary.data());
+    std::string temporary;
+    const int fd = Files_CreateTemporaryBeside(target.string(), temporary);
     if (fd < 0) return FileOutcome::CouldNotCreate;
 
     char block[kCheckBlockBytes];
@@ -187,7 +165,7 @@ FileOutcome Configuration_WriteFramedFile(const std::string &directory, const st
     content.append(kFileProductLine).append("\n").append(kFileVersionLine).append("\n");
     content.append(record, static_cast<size_t>(size)).append(block, sizeof block);
 
-    const bool written = WriteAll(fd, content) && ::fsync(fd) == 0;
+    const bool written = Files_WriteAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed) {
         ::unlink(temporary.c_str());
@@ -198,7 +176,7 @@ FileOutcome Configuration_WriteFramedFile(const std::string &directory, const st
         ::unlink(temporary.c_str());
         return FileOutcome::CouldNotCreate;
     }
-    SyncDirectory(directory.empty() ? "." : directory);
+    Files_SyncDirectory(directory.empty() ? "." : directory);
     return FileOutcome::Done;
 }
 

@@ -499,6 +499,9 @@ void Conversion_ApplyEvent(Session &session, const ConversionEvent &event)
 void Conversion_EndRun(Session &session)
 {
     if (session.run.worker.joinable()) session.run.worker.join();
+    // The worker analysed every job on its own copy; the pages show job 1 again, read afresh.
+    if (Gui_JobCount(session.jobs) > 1)
+        Parser_Job1Changed(session, Gui_JobInput(session.jobs, 0).c_str(), Gui_JobQ(session.jobs, 0).c_str());
     session.views.convert.label = kConvertStart;
     session.views.convert.color = session.files.inputSize > 0 ? kLightGreen : kLightRed;
     session.views.convert.operable = true;

@@ -17,18 +17,12 @@
 #endif
 
 #include "configuration/settings.h"
+#include "configuration/tempfile.h"
 #if defined(__x86_64__)
 #include "conversion/pairencoding.h"
 #endif
 
 namespace {
-
-constexpr std::string_view kTemporaryMarker = ".quelvor-tmp-";
-constexpr int kTemporarySuffixChars = 6;
-constexpr std::string_view kSuffixAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-// Keeps ".<name>.quelvor-tmp-XXXXXX" within the 255 bytes a file name may have.
-constexpr size_t kTemporaryNameStemMax = 200;
-constexpr int kCreateAttempts = 100;
 
 constexpr int kHeaderBufferBytes = 512;
 // Everything behind the clock text is fixed; the patch positions count back from the header's
@@ -50,20 +44,6 @@ constexpr int kCountChars = 10;
 constexpr double kLevelOffsetMin = -99.999;
 constexpr double kLevelOffsetMax = 999.999;
 
-// Writes all bytes, continuing after partial writes; false when the file takes fewer.
-bool WriteAll(int fd, const void *data, size_t size)
-{
-    const char *bytes = static_cast<const char *>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
 bool WriteAllAt(int fd, std::string_view text, int64_t offset)
 {
     while (!text.empty()) {
@@ -74,28 +54,6 @@ bool WriteAllAt(int fd, std::string_view text, int64_t offset)
         offset += written;
     }
     return true;
-}
-
-// Creates a new file ".<name>.quelvor-tmp-XXXXXX" beside `target`, exclusively and with the
-// permissions an ordinary new file gets. Returns the descriptor, or -1.
-int CreateTemporaryBeside(const std::string &target, std::string &temporaryPath)
-{
-    const std::filesystem::path targetPath(target);
-    const std::string stem = targetPath.filename().string().substr(0, kTemporaryNameStemMax);
-    std::random_device entropy;
-    std::uniform_int_distribution<size_t> pick(0, kSuffixAlphabet.size() - 1);
-    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        std::string name = "." + stem + std::string(kTemporaryMarker);
-        for (int k = 0; k < kTemporarySuffixChars; ++k) name += kSuffixAlphabet[pick(entropy)];
-        const std::string candidate = (targetPath.parent_path() / name).string();
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            temporaryPath = candidate;
-            return fd;
-        }
-        if (errno != EEXIST) return -1;
-    }
-    return -1;
 }
 
 // floor(x + 0.5) held to 16 bits; NaN, which has no integer, gives 0.
@@ -224,9 +182,9 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
     if (headerLength < 0 || headerLength >= kHeaderBufferBytes) return file;
 
     file.targetPath = fileName;
-    file.handle = CreateTemporaryBeside(file.targetPath, file.temporaryPath);
+    file.handle = Files_CreateTemporaryBeside(file.targetPath, file.temporaryPath);
     if (file.handle < 0) return file;
-    if (!WriteAll(file.handle, header, static_cast<size_t>(headerLength))) {
+    if (!Files_WriteAll(file.handle, header, static_cast<size_t>(headerLength))) {
         Conversion_DiscardZmxFile(file);
         return file;
     }
@@ -253,7 +211,7 @@ int Conversion_WriteZmxEncoded(ZmxFile &file, int count, const int16_t *pairs)
     if (file.handle < 0 || count < 0 || count > kMaxOutputPairs - file.pairsWritten) return 0;
     if (count == 0) return 1;
     const size_t bytes = 2 * static_cast<size_t>(count) * sizeof(int16_t);
-    if (!WriteAll(file.handle, pairs, bytes)) return 0;
+    if (!Files_WriteAll(file.handle, pairs, bytes)) return 0;
     file.pairsWritten += count;
     file.endPos += static_cast<int64_t>(bytes);
     if (file.endPos - file.writebackPos >= kWritebackBytes) {
@@ -269,7 +227,7 @@ int Conversion_WriteZmxEncoded(ZmxFile &file, int count, const int16_t *pairs)
 void Conversion_FinishZmxFile(ZmxFile &file, int pairs, double peak, double rms)
 {
     if (file.handle < 0) return;
-    const bool written = pairs == file.pairsWritten && WriteAll(file.handle, "}", 1) &&
+    const bool written = pairs == file.pairsWritten && Files_WriteAll(file.handle, "}", 1) &&
                          PatchTrailer(file, pairs, peak, rms) && ::fsync(file.handle) == 0;
     const bool closed = ::close(file.handle) == 0;
     file.handle = -1;
@@ -296,12 +254,4 @@ void Conversion_DiscardZmxFile(ZmxFile &file)
     file.finished = false;
 }
 
-bool Conversion_IsTemporaryOutputName(const std::string &fileName)
-{
-    const std::string name = std::filesystem::path(fileName).filename().string();
-    constexpr size_t kEndingChars = kTemporaryMarker.size() + kTemporarySuffixChars;
-    if (name.size() < 2 + kEndingChars || name.front() != '.') return false;
-    const std::string_view ending = std::string_view(name).substr(name.size() - kEndingChars);
-    return ending.starts_with(kTemporaryMarker) &&
-           ending.substr(kTemporaryMarker.size()).find_first_not_of(kSuffixAlphabet) == std::string_view::npos;
-}
+bool Conversion_IsTemporaryOutputName(const std::string &fileName) { return Files_IsTemporaryName(fileName); }

@@ -182,8 +182,7 @@ void Parser_UpdateIqStructure(Session &session)
         Parser_ClearItemCheck(tree, kItemLastSampleValue);
         session.views.iq.total = 0;
     } else {
-        const bool little = std::string_view(r.endianness) == text::kLittle;
-        s.swapBytes = little != (Parser_HostIsLittleEndian() == 1) ? 1 : 0;
+        s.swapBytes = Parser_SwapBytesFor(r.endianness);
         if (session.files.inputSize <= 0)
             ShowNoInputOnIqPage(session.views.iq);
         else

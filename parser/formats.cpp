@@ -397,3 +397,9 @@ void Parser_Int64ToString(int64_t value, char *text)
 }
 
 int Parser_HostIsLittleEndian() { return std::endian::native == std::endian::little ? 1 : 0; }
+
+int Parser_SwapBytesFor(std::string_view endianness)
+{
+    const bool fileIsLittle = endianness == "Little";
+    return fileIsLittle != (Parser_HostIsLittleEndian() != 0) ? 1 : 0;
+}

@@ -66,3 +66,7 @@ void Parser_Int64ToString(int64_t value, char *text);
 
 // 1 when the host stores integers least significant byte first.
 int Parser_HostIsLittleEndian();
+
+// 1 when values stored in the byte order named by an endianness text ("Little"; any other text
+// means big-endian) must be swapped on this host.
+int Parser_SwapBytesFor(std::string_view endianness);

@@ -29,13 +29,6 @@ double UnitFactor(const std::string &unit)
     return 1.0;
 }
 
-// Binary values are stored in the byte order the record names; swap when it is not the host's.
-int SwapBytesFor(const std::string &endianness)
-{
-    const bool fileIsLittle = endianness == "Little";
-    return fileIsLittle != (Parser_HostIsLittleEndian() != 0) ? 1 : 0;
-}
-
 MetaTable DumpOf(const MetadataItem &item) { return item.inHeader ? kTableHeader : kTableTrailer; }
 
 const char *PreviewOf(const Session &session, const MetadataItem &item)
@@ -153,7 +146,7 @@ void DecodeSamplerate(Session &session, const char *preview, MetadataItem &rate)
     }
     if (rate.beginPos + bytes > session.metadata.metaPreviewLength) return;
     Parser_ExtractBinaryValueFromBuffer(code, preview + rate.beginPos, 0,
-                                        SwapBytesFor(SlotText(session.record.endianness)), &rate.value);
+                                        Parser_SwapBytesFor(SlotText(session.record.endianness)), &rate.value);
     rate.endPos = rate.beginPos + bytes - 1;
 }
 

@@ -82,6 +82,24 @@ bool ToInt64(const char *text, int64_t *value)
     return true;
 }
 
+enum class IntegerText { Reported, OutOfRange, InRange };
+
+// The part of the integer checks they share. A missing or non-integer text is reported here; a
+// text out of [min, max] (or beyond 64 bits) is left to the caller, which words the range.
+IntegerText CheckIntegerText(ConfigurationTree &tree, const char *text, int64_t min, int64_t max, int item,
+                             int64_t *value)
+{
+    if (IsEmpty(text)) {
+        Fail(tree, item, kValueMissing);
+        return IntegerText::Reported;
+    }
+    if (!HasIntegerCharacters(text)) {
+        Fail(tree, item, kIntegerExpected);
+        return IntegerText::Reported;
+    }
+    return ToInt64(text, value) && *value >= min && *value <= max ? IntegerText::InRange : IntegerText::OutOfRange;
+}
+
 }  // namespace
 
 int Parser_CheckStringValue(ConfigurationTree &tree, const char *text, int item)
@@ -96,19 +114,10 @@ int Parser_CheckStringValue(ConfigurationTree &tree, const char *text, int item)
 
 int Parser_CheckIntegerValue(ConfigurationTree &tree, const char *text, int min, int max, int item, int *value)
 {
-    if (IsEmpty(text)) {
-        Fail(tree, item, kValueMissing);
-        return 0;
-    }
-    if (!HasIntegerCharacters(text)) {
-        Fail(tree, item, kIntegerExpected);
-        return 0;
-    }
     int64_t converted = 0;
-    if (!ToInt64(text, &converted) || converted < min || converted > max) {
-        Fail(tree, item, Format("Integer value between %d and %d expected", min, max));
-        return 0;
-    }
+    const IntegerText check = CheckIntegerText(tree, text, min, max, item, &converted);
+    if (check == IntegerText::OutOfRange) Fail(tree, item, Format("Integer value between %d and %d expected", min, max));
+    if (check != IntegerText::InRange) return 0;
     *value = static_cast<int>(converted);
     Parser_ClearItemCheck(tree, item);
     return 1;
@@ -117,23 +126,16 @@ int Parser_CheckIntegerValue(ConfigurationTree &tree, const char *text, int min,
 int Parser_CheckInteger64Value(ConfigurationTree &tree, const char *text, int64_t min, int64_t max, int item,
                                int64_t *value)
 {
-    if (IsEmpty(text)) {
-        Fail(tree, item, kValueMissing);
-        return 0;
-    }
-    if (!HasIntegerCharacters(text)) {
-        Fail(tree, item, kIntegerExpected);
-        return 0;
-    }
     int64_t converted = 0;
-    if (!ToInt64(text, &converted) || converted < min || converted > max) {
+    const IntegerText check = CheckIntegerText(tree, text, min, max, item, &converted);
+    if (check == IntegerText::OutOfRange) {
         char minText[21];
         char maxText[21];
         Parser_Int64ToString(min, minText);
         Parser_Int64ToString(max, maxText);
         Fail(tree, item, Format("Integer value between %s and %s expected", minText, maxText));
-        return 0;
     }
+    if (check != IntegerText::InRange) return 0;
     *value = converted;
     Parser_ClearItemCheck(tree, item);
     return 1;

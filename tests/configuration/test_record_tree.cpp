@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "configuration/appsettings.h"
 #include "configuration/choices.h"
 #include "configuration/record.h"
 #include "configuration/tree.h"
@@ -99,4 +100,19 @@ TEST(ConfigurationTree, FaultCountersFollowMarksUpAndDown)
     EXPECT_EQ(tree.items[kItemMetadata].faultCounter, 0);
     EXPECT_TRUE(Gui_BranchIsFaulty(tree, kItemMetadata));
     EXPECT_FALSE(Gui_BranchIsFaulty(tree, kItemIQ));
+}
+
+TEST(ConfigurationTree, CollapsedStatesTravelThroughTheSettingsRecord)
+{
+    ConfigurationTree tree = Gui_NewConfigurationTree();
+    tree.items[kItemMetadata].collapsed = true;
+    tree.items[kItemLowpassFiltering].collapsed = true;
+    ApplicationSettings settings{};
+    Ini_CollapsedStatus(settings, tree, 1);
+    EXPECT_EQ(settings.collapsed[kItemMetadata], 1);
+    EXPECT_EQ(settings.collapsed[kItemIQ], 0);
+
+    ConfigurationTree restored = Gui_NewConfigurationTree();
+    Ini_CollapsedStatus(settings, restored, 0);
+    for (int item = 0; item < kTreeItemCount; ++item) EXPECT_EQ(restored.items[item].collapsed, tree.items[item].collapsed);
 }

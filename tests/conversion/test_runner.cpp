@@ -240,6 +240,24 @@ TEST(Runner, AbortStopsTheRunningJobAndLeavesTheRestPending)
     EXPECT_EQ(session.views.convert.label, kConvertStart);
 }
 
+TEST(Runner, ResultTextsOfAMillionPairs)
+{
+    TempDir dir;
+    testsupport::WriteFile(dir.file("a.bin"), Pairs16(std::vector<std::pair<int16_t, int16_t>>(1000000, {0, 25000})));
+    testsupport::WriteFile(dir.file("b.bin"), Pairs16(std::vector<std::pair<int16_t, int16_t>>(500, {0, 25000})));
+    Session session;
+    StartPlain(session);
+    Edit(session, "autoOptimization", "No");
+    Gui_AddIQ(session, 0, {dir.file("a.bin"), dir.file("b.bin")});
+    ConvertAll(session);
+    EXPECT_EQ(Status(session, 0), "Status: Done");
+    EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:01.0000");
+    EXPECT_EQ(Result(session, 0, kJobFileSize), "3.814816 MB");  // (121 + 3 + 4,000,000) / 2^20
+    EXPECT_EQ(Result(session, 0, kJobMaxScaleFactor), "1.245146");
+    // The worker analysed job 2 last; the session shows job 1.
+    EXPECT_EQ(session.files.inputSize, 4000000);
+}
+
 TEST(Runner, EmptyJobListStartsNothing)
 {
     Session session;

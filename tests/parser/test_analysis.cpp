@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "configuration/session.h"
 #include "parser/analysis.h"
@@ -148,4 +150,33 @@ TEST(Analysis, TextFormatsIgnoreTheIntervalItems)
     EXPECT_EQ(session.tree.items[kItemFirstSample].faultImage, -1);
     EXPECT_EQ(session.tree.items[kItemLastSampleValue].faultImage, -1);
     EXPECT_EQ(session.tree.items[kItemIQ].faultCounter, -1);
+}
+
+TEST(Analysis, MalformedNumbersLeaveThePresetsAndNothingNonFiniteGetsThrough)
+{
+    Session session;
+    testsupport::StartWithDefaults(session);
+    const std::string huge = "1" + std::string(400, '0');
+    Edit(session, "scaleFactor", huge);
+    EXPECT_EQ(session.settings.scale, 1.0);
+    EXPECT_EQ(session.tree.items[kItemScaleValue].message,
+              "Numerical value between 0.000000 and 1000000.000000 expected");
+    Edit(session, "shift", "0.125");
+    std::string negativeHuge = huge;
+    negativeHuge.insert(negativeHuge.begin(), '-');
+    const std::vector<std::string> malformed{"inf", "nan", "1e-1", "0.1.2", "--0.1", huge, negativeHuge};
+    for (const std::string &text : malformed) {
+        Edit(session, "shift", text);
+        EXPECT_EQ(session.settings.shiftFraction, 0.125) << text;  // an invalid shift keeps the last one
+        EXPECT_EQ(session.tree.items[kItemShift].faultImage, 0) << text;
+    }
+    Edit(session, "filterType", "Hamming Window");
+    Edit(session, "cutoff", huge);
+    Edit(session, "taps", "99999999999999999999");
+    EXPECT_EQ(session.settings.cutoffFraction, 0.25);
+    EXPECT_EQ(session.settings.tapCount, 256);
+    EXPECT_EQ(session.tree.items[kItemTaps].message, "Integer value between 10 and 1024 expected");
+    for (double c : session.settings.coefficients) EXPECT_TRUE(std::isfinite(c));
+    Edit(session, "iDcOffset", "-99999999999999999999999");
+    EXPECT_EQ(session.settings.iOffset, 0);
 }
