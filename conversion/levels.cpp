@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "configuration/vectorclones.h"
+
 #include "conversion/wvwriter.h"
 #if defined(__x86_64__)
 #include "conversion/pairencoding.h"
@@ -59,7 +61,7 @@ __attribute__((target("avx2"))) int MeasureAndEncodeAvx2(PowerMeter &meter, cons
 }  // namespace
 
 // Built for AVX2 and for the baseline; the loader picks the one the processor runs.
-__attribute__((target_clones("avx2", "default"))) void Conversion_MeasureInOrder(PowerMeter &meter, const double *i,
+QUELVOR_VECTOR_CLONES void Conversion_MeasureInOrder(PowerMeter &meter, const double *i,
                                                                                  const double *q, int count)
 {
     double sum = meter.sum;
@@ -86,7 +88,7 @@ __attribute__((target_clones("avx2", "default"))) void Conversion_MeasureInOrder
     meter.maximum = maximum;
 }
 
-__attribute__((target_clones("avx2", "default"))) void Conversion_MeasureInLanes(PowerMeter &meter, const double *i,
+QUELVOR_VECTOR_CLONES void Conversion_MeasureInLanes(PowerMeter &meter, const double *i,
                                                                                  const double *q, int count)
 {
     Double4 sums[2] = {{0.0, 0.0, 0.0, 0.0}, {0.0, 0.0, 0.0, 0.0}};

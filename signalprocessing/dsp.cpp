@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "configuration/vectorclones.h"
+
 namespace {
 
 // 2 pi as the frequency shift uses it; the literal keeps shifted values reproducible.
@@ -80,7 +82,7 @@ int64_t FloorDiv(int64_t value, int64_t divisor)
 
 // The whole tiles of `count` outputs: output k adds coefficient[e] x stream value
 // entryStart[e] + k, in entry order. Writes outI[k * outStride]; returns the outputs done.
-__attribute__((target_clones("avx2", "default"))) int FilterStreamTiles(const double *coefficients,
+QUELVOR_VECTOR_CLONES int FilterStreamTiles(const double *coefficients,
                                                                         const int *entryStart, int entries,
                                                                         const double *streamI,
                                                                         const double *streamQ, double *outI,
