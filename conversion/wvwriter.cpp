@@ -18,6 +18,9 @@
 
 #include "configuration/settings.h"
 #include "configuration/tempfile.h"
+#if defined(__x86_64__)
+#include "conversion/pairencoding.h"
+#endif
 
 namespace {
 
@@ -31,6 +34,9 @@ constexpr int64_t kWaveformFromEnd = 12;
 static_assert(kHeaderTail.substr(kHeaderTail.size() - kLevelOffsetsFromEnd, 15) == "0000000,0000000");
 static_assert(kHeaderTail.substr(kHeaderTail.size() - kSamplesFromEnd - 10, 10) == "{SAMPLES: ");
 static_assert(kHeaderTail.substr(kHeaderTail.size() - kWaveformFromEnd - 10, 10) == "{WAVEFORM-");
+
+// The disk write of appended bytes is started in steps of this size while the file grows.
+constexpr int64_t kWritebackBytes = 8 << 20;
 
 constexpr int kLevelOffsetsChars = 15;
 constexpr int kCountChars = 10;
@@ -97,6 +103,17 @@ void EncodeFourPairs(const double *i, const double *q, int16_t *pairs)
 }
 #endif
 
+#if defined(__x86_64__)
+// The whole groups of four pairs on AVX2; returns the pairs encoded.
+__attribute__((target("avx2"))) int EncodePairsAvx2(int count, const double *i, const double *q, int16_t *pairs)
+{
+    int k = 0;
+    for (; k + 4 <= count; k += 4)
+        Conversion_StoreFourPairsAvx2(_mm256_loadu_pd(i + k), _mm256_loadu_pd(q + k), pairs + 2 * k);
+    return k;
+}
+#endif
+
 // A level offset as the seven characters of "%07.3f".
 double PrintableLevelOffset(double value)
 {
@@ -129,6 +146,9 @@ void CloseOutput(ZmxFile &file)
 void Conversion_EncodeZmxPairs(int count, const double *i, const double *q, int16_t *pairs)
 {
     int k = 0;
+#if defined(__x86_64__)
+    if (Conversion_HasAvx2()) k = EncodePairsAvx2(count, i, q, pairs);
+#endif
 #if defined(__SSE2__)
     for (; k + 4 <= count; k += 4) EncodeFourPairs(i + k, q + k, pairs + 2 * k);
 #endif
@@ -169,6 +189,7 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
         return file;
     }
     file.commentLength = static_cast<int>(commentText.size());
+    file.endPos = headerLength;
     file.levelOffsetsPos = headerLength - kLevelOffsetsFromEnd;
     file.samplesPos = headerLength - kSamplesFromEnd;
     file.waveformPos = headerLength - kWaveformFromEnd;
@@ -182,8 +203,24 @@ int Conversion_WriteZmxSamples(ZmxFile &file, int count, const double *i, const 
     const size_t values = 2 * static_cast<size_t>(count);
     if (file.blockBuffer.size() < values) file.blockBuffer.resize(values);
     Conversion_EncodeZmxPairs(count, i, q, file.blockBuffer.data());
-    if (!Files_WriteAll(file.handle, file.blockBuffer.data(), values * sizeof(int16_t))) return 0;
+    return Conversion_WriteZmxEncoded(file, count, file.blockBuffer.data());
+}
+
+int Conversion_WriteZmxEncoded(ZmxFile &file, int count, const int16_t *pairs)
+{
+    if (file.handle < 0 || count < 0 || count > kMaxOutputPairs - file.pairsWritten) return 0;
+    if (count == 0) return 1;
+    const size_t bytes = 2 * static_cast<size_t>(count) * sizeof(int16_t);
+    if (!Files_WriteAll(file.handle, pairs, bytes)) return 0;
     file.pairsWritten += count;
+    file.endPos += static_cast<int64_t>(bytes);
+    if (file.endPos - file.writebackPos >= kWritebackBytes) {
+        // Only a hint: the flush of the finished file still decides whether the data reached
+        // the disk.
+        (void)::sync_file_range(file.handle, file.writebackPos, file.endPos - file.writebackPos,
+                                SYNC_FILE_RANGE_WRITE);
+        file.writebackPos = file.endPos;
+    }
     return 1;
 }
 

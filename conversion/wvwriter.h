@@ -19,6 +19,8 @@ struct ZmxFile {
     int64_t samplesPos = 0;
     int64_t waveformPos = 0;
     int pairsWritten = 0;       // pairs appended so far; the finished header must agree
+    int64_t endPos = 0;         // bytes in the file so far
+    int64_t writebackPos = 0;   // where the next early write-back to disk starts
     bool finished = false;      // every finishing write succeeded and the file is closed
     std::vector<int16_t> blockBuffer;  // encoded pairs of one block, reused from block to block
 };
@@ -38,6 +40,13 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
 // write from the file's reused block buffer. Returns 1 when all 4 x count bytes were written,
 // else 0 (also for a negative count or one that would pass kMaxOutputPairs in the file).
 [[nodiscard]] int Conversion_WriteZmxSamples(ZmxFile &file, int count, const double *i, const double *q);
+
+// Appends `count` pairs already encoded by Conversion_EncodeZmxPairs (2 x count values), in
+// one write. Returns 1 when all 4 x count bytes were written, else 0 (also for a negative count
+// or one that would pass kMaxOutputPairs in the file). Every few megabytes it asks the kernel to
+// start writing the appended bytes to disk, so that the flush of the finished file has little
+// left to wait for.
+[[nodiscard]] int Conversion_WriteZmxEncoded(ZmxFile &file, int count, const int16_t *pairs);
 
 // Finishes the file: appends "}", patches the level offsets ("%07.3f,%07.3f" of
 // 20 log10(peak / rms) and 20 log10(32767 / peak)), SAMPLES (n) and WAVEFORM (4n + 1) at the
