@@ -18,6 +18,14 @@ void SetTextIfFits(char (&field)[N], const std::string &text)
     if (text.size() < N) std::memcpy(field, text.data(), text.size());
 }
 
+// The texts are used as NUL-terminated strings; each must end inside its field.
+bool TextsAreTerminated(const ApplicationSettings &settings)
+{
+    const auto terminated = [](const auto &field) { return std::memchr(field, '\0', sizeof field) != nullptr; };
+    return terminated(settings.lastConfiguration) && terminated(settings.browserDirectory) &&
+           terminated(settings.outputDirectory);
+}
+
 }  // namespace
 
 void Ini_CalculateKey(const char *record, char *block, const int *seed)
@@ -32,8 +40,9 @@ int Ini_Load(const std::string &directory, ApplicationSettings &settings, std::s
     SetTextIfFits(settings.outputDirectory, directory);
 
     ApplicationSettings scratch{};
-    const FileOutcome outcome = Configuration_ReadFramedFile(
+    FileOutcome outcome = Configuration_ReadFramedFile(
         (std::filesystem::path(directory) / kSettingsFileName).string(), Bytes(scratch), kSettingsRecordBytes);
+    if (outcome == FileOutcome::Done && !TextsAreTerminated(scratch)) outcome = FileOutcome::Incompatible;
     message = std::string("Load '") + kSettingsFileName + "': " + Configuration_OutcomeText(outcome);
     if (outcome != FileOutcome::Done) return 0;
     settings = scratch;

@@ -53,8 +53,9 @@ void Ini_CalculateKey(const char *record, char *block, const int *seed);
 
 // Sets the defaults (lastConfiguration empty; browserDirectory and outputDirectory the
 // configuration directory `directory`, or empty when it does not fit), then reads "ini.pny"
-// from `directory`. Only a file that verifies replaces `settings`. `message` becomes
-// "Load 'ini.pny': " and the outcome; nothing is logged. Returns 1 when loaded, else 0.
+// from `directory`. Only a file that verifies, with its three texts ending inside their fields,
+// replaces `settings`. `message` becomes "Load 'ini.pny': " and the outcome; nothing is
+// logged. Returns 1 when loaded, else 0.
 [[nodiscard]] int Ini_Load(const std::string &directory, ApplicationSettings &settings, std::string &message);
 
 // Writes `settings` atomically as "ini.pny" in `directory` (created when missing) and logs

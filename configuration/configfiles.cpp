@@ -185,8 +185,9 @@ std::optional<ConfigurationRecord> Configuration_Load(const std::string &directo
 {
     const std::string fileName = name + std::string(kConfigurationExtension);
     ConfigurationRecord record{};
-    const FileOutcome outcome = Configuration_ReadFramedFile((std::filesystem::path(directory) / fileName).string(),
-                                                             Configuration_Bytes(record), kRecordBytes);
+    FileOutcome outcome = Configuration_ReadFramedFile((std::filesystem::path(directory) / fileName).string(),
+                                                       Configuration_Bytes(record), kRecordBytes);
+    if (outcome == FileOutcome::Done && !Configuration_SlotsAreTerminated(record)) outcome = FileOutcome::Incompatible;
     LogOutcome(log, "Load '" + fileName + "': ", outcome);
     if (outcome != FileOutcome::Done) return std::nullopt;
     return record;

@@ -44,7 +44,9 @@ void Configuration_CalculateKey(const char *record, char *block, const int *seed
 
 // Writes the frame with `record` ([size: size]) and a newly seeded check block as `fileName` in
 // `directory`, creating the directory when missing. On failure the old file is left as it was
-// and no temporary file remains.
+// and no temporary file remains. The temporary file is ".<fileName>.quelvor-tmp-XXXXXX"; those
+// that an interrupted save of the same file left behind are removed first (listings ignore them,
+// as they do not end in the extension).
 [[nodiscard]] FileOutcome Configuration_WriteFramedFile(const std::string &directory, const std::string &fileName,
                                                         const char *record, int size);
 

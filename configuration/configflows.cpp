@@ -39,7 +39,8 @@ void Log(Session &session, const std::string &text, StatusIcon icon)
 std::optional<ConfigurationRecord> Configuration_LoadFile(const std::string &path, StatusLog &log)
 {
     ConfigurationRecord record;
-    const FileOutcome outcome = Configuration_ReadFramedFile(path, Configuration_Bytes(record), kRecordBytes);
+    FileOutcome outcome = Configuration_ReadFramedFile(path, Configuration_Bytes(record), kRecordBytes);
+    if (outcome == FileOutcome::Done && !Configuration_SlotsAreTerminated(record)) outcome = FileOutcome::Incompatible;
     const size_t slash = path.rfind('/');
     const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     const bool loaded = outcome == FileOutcome::Done;

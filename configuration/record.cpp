@@ -83,6 +83,13 @@ ConfigurationRecord Configuration_DefaultRecord()
     return record;
 }
 
+bool Configuration_SlotsAreTerminated(const ConfigurationRecord &record)
+{
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        if (std::memchr(Configuration_Slot(record, slot), '\0', kSlotBytes) == nullptr) return false;
+    return true;
+}
+
 bool Configuration_CutTreeValue(std::string &text)
 {
     if (text.size() <= static_cast<size_t>(kTreeValueMaxChars)) return false;

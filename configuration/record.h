@@ -88,6 +88,10 @@ int Configuration_SlotByKey(std::string_view key);
 // the bytes behind the NUL keep what they held, as the file format stores them unchanged.
 void Configuration_SetSlotText(ConfigurationRecord &record, int slot, std::string_view text);
 
+// True when every slot holds its terminating NUL. The texts are used as NUL-terminated strings,
+// so a record read from a file is refused without it.
+bool Configuration_SlotsAreTerminated(const ConfigurationRecord &record);
+
 // The record of the unnamed configuration "New" with every built-in default; all other bytes 0.
 ConfigurationRecord Configuration_DefaultRecord();
 

@@ -193,6 +193,13 @@ void Worker::ConvertJob(int job)
             PassResult result;
             RunPass(job, pass, file, result, status);
             bytesRead += result.bytesRead;
+            // A pass that read a truncated input has converted only part of it.
+            if (status.empty() && Parser_InputFilesShrank(session_.files)) {
+                status = "Input file(s) read error";
+                ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
+                log.text = Format("Job %d: the input file became shorter while it was converted.", job + 1);
+                Emit(log);
+            }
             finished.peak = result.peak;
             finished.rms = result.rms;
             if (!status.empty()) break;

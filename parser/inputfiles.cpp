@@ -49,6 +49,15 @@ int Parser_OpenFiles(InputFiles &files, const char *pathI, const char *pathQ, in
     return files.inputSize > 0 ? 1 : 0;
 }
 
+int Parser_InputFilesShrank(const InputFiles &files)
+{
+    const auto shrank = [](const FileHandle &handle, int64_t sizeWhenOpened) {
+        struct stat info {};
+        return handle.valid() && ::fstat(handle.get(), &info) == 0 && info.st_size < sizeWhenOpened;
+    };
+    return shrank(files.inputHandleI, files.inputSizeI) || shrank(files.inputHandleQ, files.inputSizeQ) ? 1 : 0;
+}
+
 void Parser_CloseFiles(InputFiles &files) { Parser_Reset(files); }
 
 int64_t Parser_GetFileSize(const char *path)

@@ -23,6 +23,10 @@ void Parser_Reset(InputFiles &files);
 // caller closes the previous files first.
 int Parser_OpenFiles(InputFiles &files, const char *pathI, const char *pathQ, int separate);
 
+// 1 when an open file is now shorter than it was when opened (another program truncated it),
+// else 0. Reads that end early are normal for text; this tells them from a file that changed.
+int Parser_InputFilesShrank(const InputFiles &files);
+
 // Closes every open handle, then resets.
 void Parser_CloseFiles(InputFiles &files);
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the project needs on Debian 12, builds it, and runs one of its jobs.
 #   scripts/setup.sh run    install, build, convert the bundled example with quelvor-cli
-#   scripts/setup.sh test   install, build, run every test (normal and sanitizer builds)
+#   scripts/setup.sh test   install, build, run every test (normal, address+undefined and thread
+#                           sanitizer builds) and run every fuzz target for 30 s
 #   scripts/setup.sh build  install and build only
 # Safe to run again: installed packages and existing build folders are reused.
 set -euo pipefail
@@ -12,6 +13,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake g++ make pkg-config qt6-base-dev libfftw3-dev libfast-float-dev libcli11-dev
           nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev)
+# The fuzz targets need clang with its fuzzer and sanitizer run-time.
+if [ "$mode" = test ]; then packages+=(clang libclang-rt-14-dev); fi
 
 install_packages() {
     local missing=()
@@ -45,6 +48,10 @@ case "$mode" in
         build "$top/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELVOR_SANITIZE=ON -DBUILD_GUI=OFF -DBUILD_BENCH=OFF
         (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
             ctest --output-on-failure -j "$jobs")
+        build "$top/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELVOR_TSAN=ON -DBUILD_GUI=OFF -DBUILD_BENCH=OFF
+        (cd "$top/build-tsan" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+            ctest --output-on-failure -j "$jobs")
+        "$top/scripts/fuzz.sh" 30
         ;;
     *)
         echo "usage: scripts/setup.sh [build|run|test]" >&2

@@ -1,0 +1,85 @@
+#include "fuzzsupport.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "configuration/session.h"
+#include "configuration/treeexchange.h"
+#include "configuration/treerules.h"
+#include "parser/analysis.h"
+
+namespace fuzzsupport {
+
+namespace {
+
+// One directory per process, so that parallel fuzzing jobs never share files.
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quelvor-fuzz-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) Fail("cannot create the scratch directory");
+        path_ = pattern;
+    }
+    ~ScratchDirectory()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path &path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace
+
+std::string ScratchFile(std::string_view name)
+{
+    static ScratchDirectory directory;
+    return (directory.path() / name).string();
+}
+
+void WriteBytes(const std::string &path, std::string_view bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) Fail("cannot write a scratch file", path);
+}
+
+std::string ReadBytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void StartWithDefaults(Session &session)
+{
+    Parser_Init(session);
+    session.record = Configuration_DefaultRecord();
+    Configuration_TreeIO(session, session.record, 1, -1);
+    Gui_CheckConfiguration(session, -1);
+}
+
+void ApplyRecord(Session &session, const char *recordBytes)
+{
+    std::memcpy(Configuration_Bytes(session.record), recordBytes, kRecordBytes);
+    Configuration_TreeIO(session, session.record, 1, -1);
+    Gui_CheckConfiguration(session, -1);
+}
+
+void Fail(const char *what, const std::string &detail)
+{
+    std::fprintf(stderr, "oracle failed: %s %s\n", what, detail.c_str());
+    std::abort();
+}
+
+}  // namespace fuzzsupport
