@@ -29,15 +29,14 @@ else
 fi
 
 # Scratch files of the targets go to memory when it is available; saves there need no disk.
-scratch=${TMPDIR:-/tmp}
-[ -d /dev/shm ] && [ -w /dev/shm ] && scratch=/dev/shm
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 
 run_target() {
     local target=$1
     local corpus="$build/corpus/$target" findings="$build/findings/$target" log="$build/logs/$target.log"
     rm -rf "$findings"
     mkdir -p "$corpus" "$findings" "$(dirname "$log")"
-    (cd "$findings" && TMPDIR=$scratch "$build/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
+    (cd "$findings" && "$build/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
         -rss_limit_mb=4096 -timeout=25 -artifact_prefix="$findings/" "$corpus" "$top/fuzz/corpus/$target" \
         >"$log" 2>&1) || true
     local execs cov ft found

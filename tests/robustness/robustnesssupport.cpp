@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
+#include <stdexcept>
 #include <cstring>
 #include <filesystem>
 
@@ -26,6 +28,18 @@ std::string Tone16(int pairs, double amplitude)
         std::memcpy(&bytes[4 * static_cast<size_t>(k) + 2], &q, 2);
     }
     return bytes;
+}
+
+std::string SparseToneInput(const std::string &path, int64_t size)
+{
+    testsupport::MakeSparseFile(path, size);
+    const std::string tone = Tone16(100000, 8000.0);
+    std::FILE *file = std::fopen(path.c_str(), "r+b");
+    if (!file) throw std::runtime_error("cannot open " + path);
+    const bool written = std::fwrite(tone.data(), 1, tone.size(), file) == tone.size();
+    std::fclose(file);
+    if (!written) throw std::runtime_error("cannot write " + path);
+    return path;
 }
 
 void StartPlain(Session &session)

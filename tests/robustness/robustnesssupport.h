@@ -3,6 +3,7 @@
 // child processes for faults that must not hit the test program itself.
 
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -15,6 +16,10 @@ namespace robustness {
 
 // Interleaved little-endian 16-bit pairs of a tone with the given amplitude.
 std::string Tone16(int pairs, double amplitude);
+
+// Creates a sparse input of `size` bytes that reads fast: a tone of 100,000 pairs at the start,
+// zeros after it. Returns its path.
+std::string SparseToneInput(const std::string &path, int64_t size);
 
 // Headerless 16-bit files with the user comment "abc" and a rate of 1 MHz, defaults otherwise.
 void StartPlain(Session &session);

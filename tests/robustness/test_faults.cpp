@@ -72,20 +72,8 @@ std::string ToneInput(const TempDir &dir, const std::string &name, int pairs)
     return path;
 }
 
-// A 1.5 GiB input that reads fast: a tone at the start, then zeros (sparse).
-std::string LongInput(const TempDir &dir)
-{
-    const std::string path = dir.file("long.bin");
-    testsupport::MakeSparseFile(path, int64_t{3} << 29);
-    const std::string tone = Tone16(100000, 8000.0);
-    std::FILE *file = std::fopen(path.c_str(), "r+b");
-    EXPECT_NE(file, nullptr);
-    if (file) {
-        std::fwrite(tone.data(), 1, tone.size(), file);
-        std::fclose(file);
-    }
-    return path;
-}
+// 1.5 GiB, long enough to be caught in the middle; below the pair limit of one output.
+std::string LongInput(const TempDir &dir) { return SparseToneInput(dir.file("long.bin"), int64_t{3} << 29); }
 
 }  // namespace
 
@@ -126,7 +114,7 @@ enum class DirectoryFault { Removed, ReplacedByAFile, ReadOnly };
 
 // Converts two jobs into `out`; the fault strikes `out` when the first job's file is complete
 // but not yet accepted (the rename is the step that must fail safely).
-void RunWithDirectoryFault(const TempDir &dir, const std::string &out, DirectoryFault fault,
+void RunWithDirectoryFault(const std::string &out, DirectoryFault fault,
                            const std::vector<std::string> &inputs, const std::string &statuses)
 {
     Session session;
@@ -145,7 +133,6 @@ void RunWithDirectoryFault(const TempDir &dir, const std::string &out, Directory
         case DirectoryFault::ReadOnly: ::chmod(out.c_str(), 0555); break;
         }
     });
-    (void)dir;
     WriteStatuses(session, statuses);
 }
 
@@ -159,7 +146,7 @@ TEST(Faults, OutputDirectoryRemovedOrReplacedMidRun)
         const std::string out = dir.file("out");
         std::filesystem::create_directory(out);
         const std::vector<std::string> inputs{ToneInput(dir, "a.bin", 3000), ToneInput(dir, "b.bin", 3000)};
-        RunWithDirectoryFault(dir, out, fault, inputs, dir.file("statuses.txt"));
+        RunWithDirectoryFault(out, fault, inputs, dir.file("statuses.txt"));
         // Neither job can put a file there; both say so.
         EXPECT_EQ(ReadLines(dir.file("statuses.txt")),
                   (std::vector<std::string>{"Status: Output error", "Status: Output error"}));
@@ -192,7 +179,7 @@ TEST(Faults, OutputDirectoryBecomesReadOnlyMidRun)
     const std::string statuses = dir.file("statuses.txt");
     const int exitCode = RunInChild([&] {
         if (!DropFilePermissionOverride()) return 3;
-        RunWithDirectoryFault(dir, out, DirectoryFault::ReadOnly, inputs, statuses);
+        RunWithDirectoryFault(out, DirectoryFault::ReadOnly, inputs, statuses);
         return 0;
     });
     ::chmod(out.c_str(), 0755);

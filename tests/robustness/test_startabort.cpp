@@ -202,19 +202,7 @@ TEST_F(StartAbort, ASecondStartBeforeTheWorkerRunsStartsNoSecondWorker)
 
 namespace {
 
-// A long input: a tone at the start, then zeros that read fast (sparse).
-std::string LongInput(const TempDir &dir)
-{
-    const std::string path = dir.file("long.bin");
-    testsupport::MakeSparseFile(path, int64_t{1} << 30);
-    const std::string tone = Tone16(100000, 8000.0);
-    std::FILE *file = std::fopen(path.c_str(), "r+b");
-    if (file) {
-        std::fwrite(tone.data(), 1, tone.size(), file);
-        std::fclose(file);
-    }
-    return path;
-}
+std::string LongInput(const TempDir &dir) { return SparseToneInput(dir.file("long.bin"), int64_t{1} << 30); }
 
 }  // namespace
 
