@@ -35,9 +35,6 @@ static_assert(kHeaderTail.substr(kHeaderTail.size() - kLevelOffsetsFromEnd, 15) 
 static_assert(kHeaderTail.substr(kHeaderTail.size() - kSamplesFromEnd - 10, 10) == "{SAMPLES: ");
 static_assert(kHeaderTail.substr(kHeaderTail.size() - kWaveformFromEnd - 10, 10) == "{WAVEFORM-");
 
-// The disk write of appended bytes is started in steps of this size while the file grows.
-constexpr int64_t kWritebackBytes = 8 << 20;
-
 constexpr int kLevelOffsetsChars = 15;
 constexpr int kCountChars = 10;
 // "%07.3f" stays seven characters wide inside this range.
@@ -189,7 +186,6 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
         return file;
     }
     file.commentLength = static_cast<int>(commentText.size());
-    file.endPos = headerLength;
     file.levelOffsetsPos = headerLength - kLevelOffsetsFromEnd;
     file.samplesPos = headerLength - kSamplesFromEnd;
     file.waveformPos = headerLength - kWaveformFromEnd;
@@ -213,14 +209,6 @@ int Conversion_WriteZmxEncoded(ZmxFile &file, int count, const int16_t *pairs)
     const size_t bytes = 2 * static_cast<size_t>(count) * sizeof(int16_t);
     if (!Files_WriteAll(file.handle, pairs, bytes)) return 0;
     file.pairsWritten += count;
-    file.endPos += static_cast<int64_t>(bytes);
-    if (file.endPos - file.writebackPos >= kWritebackBytes) {
-        // Only a hint: the flush of the finished file still decides whether the data reached
-        // the disk.
-        (void)::sync_file_range(file.handle, file.writebackPos, file.endPos - file.writebackPos,
-                                SYNC_FILE_RANGE_WRITE);
-        file.writebackPos = file.endPos;
-    }
     return 1;
 }
 
@@ -228,7 +216,7 @@ void Conversion_FinishZmxFile(ZmxFile &file, int pairs, double peak, double rms)
 {
     if (file.handle < 0) return;
     const bool written = pairs == file.pairsWritten && Files_WriteAll(file.handle, "}", 1) &&
-                         PatchTrailer(file, pairs, peak, rms) && ::fsync(file.handle) == 0;
+                         PatchTrailer(file, pairs, peak, rms);
     const bool closed = ::close(file.handle) == 0;
     file.handle = -1;
     file.finished = written && closed;

@@ -19,8 +19,6 @@ struct ZmxFile {
     int64_t samplesPos = 0;
     int64_t waveformPos = 0;
     int pairsWritten = 0;       // pairs appended so far; the finished header must agree
-    int64_t endPos = 0;         // bytes in the file so far
-    int64_t writebackPos = 0;   // where the next early write-back to disk starts
     bool finished = false;      // every finishing write succeeded and the file is closed
     std::vector<int16_t> blockBuffer;  // encoded pairs of one block, reused from block to block
 };
@@ -43,14 +41,14 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
 
 // Appends `count` pairs already encoded by Conversion_EncodeZmxPairs (2 x count values), in
 // one write. Returns 1 when all 4 x count bytes were written, else 0 (also for a negative count
-// or one that would pass kMaxOutputPairs in the file). Every few megabytes it asks the kernel to
-// start writing the appended bytes to disk, so that the flush of the finished file has little
-// left to wait for.
+// or one that would pass kMaxOutputPairs in the file).
 [[nodiscard]] int Conversion_WriteZmxEncoded(ZmxFile &file, int count, const int16_t *pairs);
 
 // Finishes the file: appends "}", patches the level offsets ("%07.3f,%07.3f" of
 // 20 log10(peak / rms) and 20 log10(32767 / peak)), SAMPLES (n) and WAVEFORM (4n + 1) at the
-// positions taken from the header as written, flushes it to disk and closes it. The file keeps
+// positions taken from the header as written, and closes it. Like any file copy it is left to
+// the page cache to write back (no flush): the rename keeps the old target until the new file
+// is complete, which is what a failed job must not lose. The file keeps
 // its temporary name until it is accepted or discarded. Level offsets that are not finite
 // (a silent file) print as 0; others are held to -99.999 .. 999.999 so the field keeps its
 // 15 characters. When a write fails, or `pairs` differs from the pairs appended, the file is
