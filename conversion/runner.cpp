@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -10,8 +11,10 @@
 #include <vector>
 
 #include "configuration/choices.h"
+#include "conversion/blockio.h"
 #include "conversion/guilock.h"
 #include "conversion/jobs.h"
+#include "conversion/levels.h"
 #include "conversion/wvwriter.h"
 #include "parser/analysis.h"
 #include "parser/formats.h"
@@ -21,6 +24,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Sets carried through decoding, measuring and encoding together: their values stay in the L1
+// cache from one step to the next.
+constexpr int kChunkSets = 1024;
 
 ConversionEvent MakeEvent(ConversionEvent::Kind kind)
 {
@@ -86,6 +93,13 @@ private:
                       Clock::time_point &lastDisplay);
     void ShowResults(int job, const PassResult &result);
     int64_t ExpectedPairs(int total) const;
+    using MeasureFunction = void (*)(PowerMeter &meter, const double *i, const double *q, int count);
+    static void MeasureChunk(MeasureFunction measure, PowerMeter &meter, const double *i, const double *q, int n,
+                             int16_t *encoded);
+    static void MeasureAndEncode(MeasureFunction measure, PowerMeter &meter, const double *i, const double *q,
+                                 int count, int16_t *encoded);
+    void ProcessUnfiltered(const ProcessingChain &chain, MeasureFunction measure, PowerMeter &meter,
+                           const RawBlock *raw, const BlockSlot &slot, int setsBefore, int count, int16_t *encoded);
 
     RunState &run_;
     ConversionObserver observer_;
@@ -93,6 +107,8 @@ private:
     BlockFraming framing_;
     FilterBank bank_;
     SetReaderScratch scratch_;
+    std::vector<double> chunkI_ = std::vector<double>(kChunkSets);  // one decoded chunk
+    std::vector<double> chunkQ_ = std::vector<double>(kChunkSets);
     bool filterOn_ = false;
     bool aborted_ = false;
     double measuringSeconds_ = 0.0;
@@ -224,8 +240,7 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
     const int total = static_cast<int>(s.lastSet - s.firstSet + 1);
     int processed = 0;
     int pairs = 0;
-    double powerSum = 0.0;
-    double maximumPower = 0.0;
+    PowerMeter meter;
     const Clock::time_point passStart = Clock::now();
     Clock::time_point lastDisplay = passStart;
     int64_t posI = Settings_KnownLength(s.headerLength) + int64_t{s.bytesPerSet} * (s.firstSet - 1);
@@ -235,16 +250,37 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
                                 s.outputRateTenths};
     SignalProcessing_ResetBlockFraming(framing_);
 
+    // Binary input is read ahead on the second core; text is parsed where it is read.
+    const bool binary = !Parser_IsTextFormat(s.sampleFormat);
+    std::optional<ReadAhead> reader;
+    if (binary) reader.emplace(session_.files, s, posI, total, kBlockSets);
+    std::optional<WriteBehind> writer;
+    if (pass == 1) writer.emplace(file);
+    // The measuring pass of binary input only needs its peak: its sum of powers reaches a report
+    // only when the job ends in it (a silent input, whose sum is 0 or NaN in any order, or an
+    // abort), so it may be added in lanes. Text can end its measuring pass at the pair limit.
+    const auto measure = pass == 0 && binary ? Conversion_MeasureInLanes : Conversion_MeasureInOrder;
+
     while (processed < total) {
         const BlockSlot slot = SignalProcessing_GetBlockSlot(framing_);
-        int count = Parser_GetSetsFromFile(session_.files, s, scratch_, &posI, &posQ, slot.capacity, slot.i, slot.q);
+        RawBlock raw;
+        int count = 0;
+        if (binary) {
+            raw = reader->Next();
+            count = raw.sets;
+            posI += int64_t{count} * s.bytesPerSet;
+            posQ = posI;
+        } else {
+            count = Parser_GetSetsFromFile(session_.files, s, scratch_, &posI, &posQ, slot.capacity, slot.i, slot.q);
+        }
         if (count <= 0) break;
         if (count > total - processed) count = total - processed;
-        int outCount = 0;
-        SignalProcessing_ProcessBlock(framing_, chain, count, processed, total, &outCount);
-        const double *outI = framing_.outputI.data();
-        const double *outQ = framing_.outputQ.data();
 
+        int outCount = count;
+        if (chain.filter != nullptr) {
+            if (binary) (void)Parser_DecodeSets(s, raw.bytesI, raw.bytesQ, count, slot.i, slot.q);
+            SignalProcessing_ProcessBlock(framing_, chain, count, processed, total, &outCount);
+        }
         if (int64_t{pairs} + outCount > kMaxOutputPairs) {
             error = "Status: Output error";
             ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
@@ -252,14 +288,17 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
             Emit(log);
             break;
         }
-        for (int k = 0; k < outCount; ++k) {
-            const double power = outI[k] * outI[k] + outQ[k] * outQ[k];
-            powerSum += power;
-            if (power > maximumPower) maximumPower = power;
-        }
-        if (pass == 1 && !Conversion_WriteZmxSamples(file, outCount, outI, outQ)) {
-            error = "Status: Output error";
-            break;
+        int16_t *encoded = writer ? writer->Buffer(outCount) : nullptr;
+        if (chain.filter != nullptr)
+            MeasureAndEncode(measure, meter, framing_.outputI.data(), framing_.outputQ.data(), outCount, encoded);
+        else
+            ProcessUnfiltered(chain, measure, meter, binary ? &raw : nullptr, slot, processed, count, encoded);
+        if (writer) {
+            writer->Submit(outCount);
+            if (writer->Failed()) {
+                error = "Status: Output error";
+                break;
+            }
         }
         processed += count;
         pairs += outCount;
@@ -270,13 +309,57 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
         }
         ShowProgress(job, pass, processed, total, posI, passStart, lastDisplay);
     }
+    if (writer && !writer->Finish() && error.empty()) error = "Status: Output error";
+    writer.reset();  // the file is the caller's again
 
     result.pairs = pairs;
-    result.rms = std::sqrt(powerSum / pairs);
-    result.peak = std::sqrt(maximumPower);
+    result.rms = std::sqrt(meter.sum / pairs);
+    result.peak = std::sqrt(meter.maximum);
     result.seconds = SecondsSince(passStart);
     result.bytesRead = posI - startPos;
     return error.empty();
+}
+
+// Measures n pairs; in the writing pass (encoded not null) also encodes them there.
+void Worker::MeasureChunk(MeasureFunction measure, PowerMeter &meter, const double *i, const double *q, int n,
+                          int16_t *encoded)
+{
+    if (encoded != nullptr)
+        Conversion_MeasureAndEncodeInOrder(meter, i, q, n, encoded);
+    else
+        measure(meter, i, q, n);
+}
+
+void Worker::MeasureAndEncode(MeasureFunction measure, PowerMeter &meter, const double *i, const double *q,
+                              int count, int16_t *encoded)
+{
+    for (int first = 0; first < count; first += kChunkSets) {
+        const int n = std::min(kChunkSets, count - first);
+        MeasureChunk(measure, meter, i + first, q + first, n, encoded == nullptr ? nullptr : encoded + 2 * first);
+    }
+}
+
+// Without the filter every set gives one output pair: each chunk is decoded (binary input),
+// mirrored and shifted, measured and encoded while it is in the L1 cache.
+void Worker::ProcessUnfiltered(const ProcessingChain &chain, MeasureFunction measure, PowerMeter &meter,
+                               const RawBlock *raw, const BlockSlot &slot, int setsBefore, int count,
+                               int16_t *encoded)
+{
+    const ConversionSettings &s = session_.settings;
+    for (int first = 0; first < count; first += kChunkSets) {
+        const int n = std::min(kChunkSets, count - first);
+        double *i = slot.i + first;
+        double *q = slot.q + first;
+        if (raw != nullptr) {
+            i = chunkI_.data();
+            q = chunkQ_.data();
+            const int64_t skipped = int64_t{first} * s.bytesPerSet;
+            (void)Parser_DecodeSets(s, raw->bytesI + skipped, raw->bytesQ + skipped, n, i, q);
+        }
+        if (chain.mirrorOn) SignalProcessing_MirrorSpectrum(q, n);
+        if (chain.shiftFraction != 0.0) SignalProcessing_FrequencyShift(i, q, n, setsBefore + first, chain.shiftFraction);
+        MeasureChunk(measure, meter, i, q, n, encoded == nullptr ? nullptr : encoded + 2 * first);
+    }
 }
 
 void Worker::ShowProgress(int job, int pass, int processed, int total, int64_t posI, Clock::time_point passStart,

@@ -18,6 +18,9 @@
 
 #include "configuration/settings.h"
 #include "configuration/tempfile.h"
+#if defined(__x86_64__)
+#include "conversion/pairencoding.h"
+#endif
 
 namespace {
 
@@ -97,6 +100,17 @@ void EncodeFourPairs(const double *i, const double *q, int16_t *pairs)
 }
 #endif
 
+#if defined(__x86_64__)
+// The whole groups of four pairs on AVX2; returns the pairs encoded.
+__attribute__((target("avx2"))) int EncodePairsAvx2(int count, const double *i, const double *q, int16_t *pairs)
+{
+    int k = 0;
+    for (; k + 4 <= count; k += 4)
+        Conversion_StoreFourPairsAvx2(_mm256_loadu_pd(i + k), _mm256_loadu_pd(q + k), pairs + 2 * k);
+    return k;
+}
+#endif
+
 // A level offset as the seven characters of "%07.3f".
 double PrintableLevelOffset(double value)
 {
@@ -129,6 +143,9 @@ void CloseOutput(ZmxFile &file)
 void Conversion_EncodeZmxPairs(int count, const double *i, const double *q, int16_t *pairs)
 {
     int k = 0;
+#if defined(__x86_64__)
+    if (Conversion_HasAvx2()) k = EncodePairsAvx2(count, i, q, pairs);
+#endif
 #if defined(__SSE2__)
     for (; k + 4 <= count; k += 4) EncodeFourPairs(i + k, q + k, pairs + 2 * k);
 #endif
@@ -182,7 +199,15 @@ int Conversion_WriteZmxSamples(ZmxFile &file, int count, const double *i, const 
     const size_t values = 2 * static_cast<size_t>(count);
     if (file.blockBuffer.size() < values) file.blockBuffer.resize(values);
     Conversion_EncodeZmxPairs(count, i, q, file.blockBuffer.data());
-    if (!Files_WriteAll(file.handle, file.blockBuffer.data(), values * sizeof(int16_t))) return 0;
+    return Conversion_WriteZmxEncoded(file, count, file.blockBuffer.data());
+}
+
+int Conversion_WriteZmxEncoded(ZmxFile &file, int count, const int16_t *pairs)
+{
+    if (file.handle < 0 || count < 0 || count > kMaxOutputPairs - file.pairsWritten) return 0;
+    if (count == 0) return 1;
+    const size_t bytes = 2 * static_cast<size_t>(count) * sizeof(int16_t);
+    if (!Files_WriteAll(file.handle, pairs, bytes)) return 0;
     file.pairsWritten += count;
     return 1;
 }
@@ -191,7 +216,7 @@ void Conversion_FinishZmxFile(ZmxFile &file, int pairs, double peak, double rms)
 {
     if (file.handle < 0) return;
     const bool written = pairs == file.pairsWritten && Files_WriteAll(file.handle, "}", 1) &&
-                         PatchTrailer(file, pairs, peak, rms) && ::fsync(file.handle) == 0;
+                         PatchTrailer(file, pairs, peak, rms);
     const bool closed = ::close(file.handle) == 0;
     file.handle = -1;
     file.finished = written && closed;

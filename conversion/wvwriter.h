@@ -39,9 +39,16 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
 // else 0 (also for a negative count or one that would pass kMaxOutputPairs in the file).
 [[nodiscard]] int Conversion_WriteZmxSamples(ZmxFile &file, int count, const double *i, const double *q);
 
+// Appends `count` pairs already encoded by Conversion_EncodeZmxPairs (2 x count values), in
+// one write. Returns 1 when all 4 x count bytes were written, else 0 (also for a negative count
+// or one that would pass kMaxOutputPairs in the file).
+[[nodiscard]] int Conversion_WriteZmxEncoded(ZmxFile &file, int count, const int16_t *pairs);
+
 // Finishes the file: appends "}", patches the level offsets ("%07.3f,%07.3f" of
 // 20 log10(peak / rms) and 20 log10(32767 / peak)), SAMPLES (n) and WAVEFORM (4n + 1) at the
-// positions taken from the header as written, flushes it to disk and closes it. The file keeps
+// positions taken from the header as written, and closes it. Like any file copy it is left to
+// the page cache to write back (no flush): the rename keeps the old target until the new file
+// is complete, which is what a failed job must not lose. The file keeps
 // its temporary name until it is accepted or discarded. Level offsets that are not finite
 // (a silent file) print as 0; others are held to -99.999 .. 999.999 so the field keeps its
 // 15 characters. When a write fails, or `pairs` differs from the pairs appended, the file is

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "configuration/vectorclones.h"
+
 const std::array<FormatInfo, kFormatCount> kFormats = {{
     {"Text Integer", -1},
     {"Text Floating Point", -1},
@@ -219,17 +221,9 @@ inline double LoadAsDouble(const char *bytes)
     return static_cast<double>(std::bit_cast<T>(bits));
 }
 
-// The block decoders are built twice, for AVX2 and for the baseline, and the loader picks the
-// one the processor runs: the conversion and byte reversal of many values at once is where the
-// wider vectors pay (the result is the same, as neither build fuses the multiply and the add).
-#if defined(__clang__) || defined(__SANITIZE_THREAD__)
-// clang cannot clone function templates; its builds (the fuzz targets) take the baseline only.
-// Under the thread sanitizer the clone selector, which runs while the program is being loaded,
-// would be instrumented and crash before the sanitizer's run-time is up.
-#define QUELVOR_VECTOR_CLONES
-#else
-#define QUELVOR_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#endif
+// The block decoders are built for AVX2 and for the baseline: the conversion and byte reversal
+// of many values at once is where the wider vectors pay (the result is the same, as neither
+// build fuses the multiply and the add).
 
 template <typename T, bool Swap>
 QUELVOR_VECTOR_CLONES void DecodeColumn(const char *bytes, int64_t count, int64_t stride, double scale, double offset, double *target)

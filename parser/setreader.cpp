@@ -153,38 +153,16 @@ int ReadBinarySets(const InputFiles &files, const ConversionSettings &settings, 
     int64_t count = std::min<int64_t>(maxSets, available);
     if (count < 1) return 0;
     const int64_t bytes = count * bytesPerSet;
-    if (scratch.buffer.size() < static_cast<size_t>(bytes)) scratch.buffer.resize(static_cast<size_t>(bytes));
-    char *buffer = scratch.buffer.data();
-
-    const int code = settings.sampleFormat;
-    const int swapBytes = settings.swapBytes;
-    const double scale = settings.scale;
-    // With order "QI" the first value of a pair is Q: decode it straight into the Q array.
-    double *firstTarget = settings.swapIQ ? qValues : iValues;
-    double *secondTarget = settings.swapIQ ? iValues : qValues;
-    const double firstOffset = static_cast<double>(settings.swapIQ ? settings.qOffset : settings.iOffset);
-    const double secondOffset = static_cast<double>(settings.swapIQ ? settings.iOffset : settings.qOffset);
+    const bool readQ = settings.separateFiles && settings.qValueIndex >= 0;
+    const size_t bufferBytes = static_cast<size_t>(readQ ? 2 * bytes : bytes);
+    if (scratch.buffer.size() < bufferBytes) scratch.buffer.resize(bufferBytes);
+    char *bufferI = scratch.buffer.data();
+    char *bufferQ = readQ ? bufferI + bytes : bufferI;
 
     // A file that delivers less than asked (it shrank since it was opened) bounds the count.
-    count = std::min(count, Parser_ReadAt(files.inputHandleI.get(), *posI, buffer, bytes) / bytesPerSet);
-    if (!settings.separateFiles && settings.valuesPerSet == 2 && settings.iValueIndex == 0 &&
-        settings.qValueIndex == 1) {
-        Parser_DecodeBinaryPairs(code, swapBytes, buffer, count, scale, firstOffset, secondOffset, firstTarget,
-                                 secondTarget);
-    } else {
-        const char *firstColumn = buffer + int64_t{settings.iValueIndex} * bytesPerValue;
-        Parser_DecodeBinaryColumn(code, swapBytes, firstColumn, count, bytesPerSet, scale, firstOffset, firstTarget);
-        if (settings.separateFiles && settings.qValueIndex >= 0) {
-            count = std::min(count, Parser_ReadAt(files.inputHandleQ.get(), *posI, buffer, bytes) / bytesPerSet);
-        }
-        if (settings.qValueIndex >= 0) {
-            const char *secondColumn = buffer + int64_t{settings.qValueIndex} * bytesPerValue;
-            Parser_DecodeBinaryColumn(code, swapBytes, secondColumn, count, bytesPerSet, scale, secondOffset,
-                                      secondTarget);
-        } else {  // order "I Only - Q=0"
-            std::fill(secondTarget, secondTarget + count, 0.0 * scale + secondOffset);
-        }
-    }
+    count = std::min(count, Parser_ReadAt(files.inputHandleI.get(), *posI, bufferI, bytes) / bytesPerSet);
+    if (readQ) count = std::min(count, Parser_ReadAt(files.inputHandleQ.get(), *posI, bufferQ, bytes) / bytesPerSet);
+    if (count > 0) count = Parser_DecodeSets(settings, bufferI, bufferQ, static_cast<int>(count), iValues, qValues);
     *posI += count * bytesPerSet;
     *posQ += count * bytesPerSet;
     return static_cast<int>(count);
@@ -212,4 +190,39 @@ int Parser_GetSetsFromFile(const InputFiles &files, const ConversionSettings &se
 {
     SetReaderScratch scratch;
     return Parser_GetSetsFromFile(files, settings, scratch, posI, posQ, maxSets, iValues, qValues);
+}
+
+int Parser_DecodeSets(const ConversionSettings &settings, const char *bytesI, const char *bytesQ, int count,
+                      double *iValues, double *qValues)
+{
+    if (settings.sampleFormat < 0 || settings.sampleFormat >= kFormatCount || Parser_IsTextFormat(settings.sampleFormat))
+        return 0;
+    const int bytesPerValue = kFormats[settings.sampleFormat].bytesPerValue;
+    if (count < 1 || !BinaryLayoutFits(settings, bytesPerValue)) return 0;
+    const int code = settings.sampleFormat;
+    const int swapBytes = settings.swapBytes;
+    const double scale = settings.scale;
+    const int64_t bytesPerSet = settings.bytesPerSet;
+    // With order "QI" the first value of a pair is Q: decode it straight into the Q array.
+    double *firstTarget = settings.swapIQ ? qValues : iValues;
+    double *secondTarget = settings.swapIQ ? iValues : qValues;
+    const double firstOffset = static_cast<double>(settings.swapIQ ? settings.qOffset : settings.iOffset);
+    const double secondOffset = static_cast<double>(settings.swapIQ ? settings.iOffset : settings.qOffset);
+
+    if (!settings.separateFiles && settings.valuesPerSet == 2 && settings.iValueIndex == 0 &&
+        settings.qValueIndex == 1) {
+        Parser_DecodeBinaryPairs(code, swapBytes, bytesI, count, scale, firstOffset, secondOffset, firstTarget,
+                                 secondTarget);
+        return count;
+    }
+    const char *firstColumn = bytesI + int64_t{settings.iValueIndex} * bytesPerValue;
+    Parser_DecodeBinaryColumn(code, swapBytes, firstColumn, count, bytesPerSet, scale, firstOffset, firstTarget);
+    if (settings.qValueIndex >= 0) {
+        const char *secondColumn = (settings.separateFiles ? bytesQ : bytesI) + int64_t{settings.qValueIndex} * bytesPerValue;
+        Parser_DecodeBinaryColumn(code, swapBytes, secondColumn, count, bytesPerSet, scale, secondOffset,
+                                  secondTarget);
+    } else {  // order "I Only - Q=0"
+        std::fill(secondTarget, secondTarget + count, 0.0 * scale + secondOffset);
+    }
+    return count;
 }

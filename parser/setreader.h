@@ -24,3 +24,13 @@ struct SetReaderScratch {
 [[nodiscard]] int Parser_GetSetsFromFile(const InputFiles &files, const ConversionSettings &settings,
                                          SetReaderScratch &scratch, int64_t *posI, int64_t *posQ,
                                          int maxSets, double *iValues, double *qValues);
+
+// The binary part of the reading, for a caller that has read the bytes itself (the conversion
+// worker reads ahead on a second thread): decodes `count` sets of a binary format exactly as
+// Parser_GetSetsFromFile does.
+//  bytesI : the first set's bytes of the combined file or the I file
+//  bytesQ : the first set's bytes of the Q file (separate files; ignored otherwise)
+//  iValues, qValues: arrays of at least count values; scaled and offset on return
+// Returns count, or 0 for a text format or a set layout that does not fit the format.
+[[nodiscard]] int Parser_DecodeSets(const ConversionSettings &settings, const char *bytesI, const char *bytesQ,
+                                    int count, double *iValues, double *qValues);

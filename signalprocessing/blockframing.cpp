@@ -5,6 +5,9 @@
 
 namespace {
 
+// Blocks of at least this many positions are filtered on two threads.
+constexpr int kSplitSets = 4000;
+
 // The input buffer holds, from index 0, the interval's sets from `filtered` on, where `filtered`
 // counts the filter positions done so far (filter position j is interval set j + 1000): so
 // index 1000 is the next set to filter, and indices 0 ... 999 are its left neighbours. Blocks are
@@ -31,12 +34,41 @@ void CopySets(const double *fromI, const double *fromQ, int count, double *toI, 
     std::memcpy(toQ, fromQ, sizeof(double) * static_cast<std::size_t>(count));
 }
 
-// Filters m positions starting at buffer index kFilterLead into the output buffers.
+// One filter call: `sets` positions from input index `first` (a multiple of 10, so the call
+// starts at phase 0) into the outputs from first x L / 10 on.
+struct FilterPart {
+    BlockFraming *framing;
+    const ProcessingChain *chain;
+    int first;
+    int sets;
+    int outCount;
+};
+
+void FilterThePart(void *context)
+{
+    FilterPart &part = *static_cast<FilterPart *>(context);
+    BlockFraming &framing = *part.framing;
+    const int outFirst = part.first / kRateDenominator * part.chain->outputRateTenths;
+    SignalProcessing_Filter(framing.inputI.data() + kFilterLead + part.first,
+                            framing.inputQ.data() + kFilterLead + part.first, part.sets, kRateDenominator,
+                            part.chain->outputRateTenths, *part.chain->filter,
+                            framing.outputI.data() + outFirst,
+                            framing.outputQ.data() + outFirst, &part.outCount);
+}
+
+// Filters m positions starting at buffer index kFilterLead into the output buffers. A block
+// large enough to pay for the hand-over is split in two at a multiple of 10, and the helper
+// thread filters the second part.
 void FilterFromLead(BlockFraming &framing, const ProcessingChain &chain, int m, int *outCount)
 {
-    SignalProcessing_Filter(framing.inputI.data() + kFilterLead, framing.inputQ.data() + kFilterLead, m,
-                            kRateDenominator, chain.outputRateTenths, *chain.filter, framing.outputI.data(),
-                            framing.outputQ.data(), outCount);
+    int firstSets = m;
+    if (framing.helper && m >= kSplitSets) firstSets = m / 2 - m / 2 % kRateDenominator;
+    FilterPart first{&framing, &chain, 0, firstSets, 0};
+    FilterPart second{&framing, &chain, firstSets, m - firstSets, 0};
+    if (second.sets > 0) framing.helper->Start(FilterThePart, &second);
+    FilterThePart(&first);
+    if (second.sets > 0) framing.helper->Wait();
+    *outCount = first.outCount + second.outCount;
 }
 
 // An interval shorter than the margin, complete in the buffer at 0 ... total - 1: repeat it
@@ -100,6 +132,7 @@ int SignalProcessing_InitBlockFraming(BlockFraming &framing, int blockSets)
     framing.outputQ.assign(bufferSets, 0.0);
     framing.headI.assign(kFilterMargin, 0.0);
     framing.headQ.assign(kFilterMargin, 0.0);
+    if (!framing.helper && std::thread::hardware_concurrency() > 1) framing.helper = std::make_unique<HelperThread>();
     SignalProcessing_ResetBlockFraming(framing);
     return 1;
 }

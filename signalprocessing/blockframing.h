@@ -13,11 +13,15 @@
 // periodically from the sets they have.
 //
 // The buffers are allocated once by SignalProcessing_InitBlockFraming; nothing is allocated per
-// block. One BlockFraming serves one thread.
+// block. One BlockFraming serves one thread; on a machine with two or more cores it keeps a
+// helper thread that filters the second half of each block (every output is computed exactly as
+// in one piece, so the result does not change).
 
+#include <memory>
 #include <vector>
 
 #include "signalprocessing/dsp.h"
+#include "signalprocessing/helperthread.h"
 
 inline constexpr int kBlockSets = 100000;       // the most sets per block
 inline constexpr int kFilterMargin = 2000;      // history kept in front of a block; sets kept as head
@@ -43,6 +47,7 @@ struct BlockFraming {
     int write = 0;                          // where the next block goes in inputI / inputQ
     int received = 0;                       // sets of the interval received so far
     bool headKept = false;
+    std::unique_ptr<HelperThread> helper;  // null on a single core
 };
 
 // Where the reader stores the next block: at most `capacity` sets at i[0...], q[0...].

@@ -1,10 +1,13 @@
 #include "signalprocessing/dsp.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "configuration/vectorclones.h"
 
 namespace {
 
@@ -15,19 +18,8 @@ constexpr double kTwoPi = 6.283185307179586;
 // lane is its own output sum: lanes never mix, so the results equal plain scalar sums.
 typedef double Double2 __attribute__((vector_size(16)));
 
-inline Double2 Load2(const double *at)
-{
-    Double2 value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
-inline void Store2(double *at, Double2 value) { std::memcpy(at, &value, sizeof value); }
-
-// Outputs computed side by side in one pass over a phase list, enough independent sums to hide
-// the latency of the adds. Each output still adds its products in entry order, starting at 0.0,
-// so the result does not depend on how outputs are grouped.
-constexpr int kTile = 8;
+// Each output adds its products in entry order, starting at 0.0, so the result does not depend on
+// how outputs are grouped into tiles or runs.
 
 // Outputs per phase handled before moving to the next phase, so that the input a chunk needs
 // stays in the cache while every phase passes over it.
@@ -45,50 +37,144 @@ PhaseView ViewOf(const FilterPhase &phase)
     return PhaseView{phase.coefficients.data(), phase.offsets.data(), static_cast<int>(phase.coefficients.size())};
 }
 
-// kTile consecutive outputs that read consecutive input sets (output g around i[g]): I and Q
-// each in kTile / 2 vectors of neighbouring outputs, loaded straight from the input.
-void FilterTileConsecutive(const PhaseView &phase, const double *i, const double *q, double *outI, double *outQ)
+// One output of one phase list at any stride: it reads around i[0] and goes to outI[0]. One
+// vector holds its I and its Q sum.
+void FilterOne(const PhaseView &phase, const double *i, const double *q, double *outI, double *outQ)
 {
-    constexpr int kVectors = kTile / 2;
-    Double2 sumI[kVectors];
-    Double2 sumQ[kVectors];
-    for (int v = 0; v < kVectors; ++v) {
-        sumI[v] = Double2{0.0, 0.0};
-        sumQ[v] = Double2{0.0, 0.0};
-    }
+    Double2 sum = Double2{0.0, 0.0};
     for (int e = 0; e < phase.entries; ++e) {
         const Double2 coefficient = Double2{phase.coefficients[e], phase.coefficients[e]};
-        const double *inI = i + phase.offsets[e];
-        const double *inQ = q + phase.offsets[e];
-        for (int v = 0; v < kVectors; ++v) {
-            sumI[v] += coefficient * Load2(inI + 2 * v);
-            sumQ[v] += coefficient * Load2(inQ + 2 * v);
-        }
+        sum += coefficient * Double2{i[phase.offsets[e]], q[phase.offsets[e]]};
     }
-    for (int v = 0; v < kVectors; ++v) {
-        Store2(outI + 2 * v, sumI[v]);
-        Store2(outQ + 2 * v, sumQ[v]);
-    }
+    *outI = sum[0];
+    *outQ = sum[1];
 }
 
-// Tile outputs of one phase list at any input stride: output g reads around i[g * inStride]
-// and goes to outI[g * outStride]. One vector holds the I and the Q sum of one output.
-template <int Tile>
-void FilterTileStrided(const PhaseView &phase, const double *i, const double *q, std::ptrdiff_t inStride,
-                       double *outI, double *outQ, std::ptrdiff_t outStride)
+// ---- Runs on deinterleaved input --------------------------------------------------------------
+// Consecutive outputs read the input at a stride S (1 to 10). The input of a run is first split
+// into S streams (stream r holds the sets r, S + r, 2S + r, ...): then neighbouring outputs read
+// neighbouring stream values, four outputs fill one vector, and the wide loop needs no gathers.
+// Each output still adds the same products in entry order from 0.0, bit for bit.
+
+// Four doubles in one register (AVX2, or two SSE2 registers in the baseline build). Only ever a
+// local: as a parameter its calling convention would differ between the two builds.
+typedef double Double4 __attribute__((vector_size(32)));
+
+// Outputs of one tile of the wide loop: kWideVectors vectors of four neighbouring outputs.
+constexpr int kWideVectors = 4;
+constexpr int kWideTile = 4 * kWideVectors;
+// Outputs per stream run: the streams of a run stay in the L1 and L2 caches.
+constexpr int kStreamRunOutputs = 2048;
+
+// The deinterleaved input of one run and where each entry starts in it; one per thread, grown
+// to the largest run and then reused, so nothing is allocated per block.
+struct StreamScratch {
+    std::vector<double> i, q;
+    std::vector<int> entryStart;
+};
+thread_local StreamScratch streamScratch;
+
+int64_t FloorDiv(int64_t value, int64_t divisor)
 {
-    Double2 sum[Tile];
-    for (int g = 0; g < Tile; ++g) sum[g] = Double2{0.0, 0.0};
-    for (int e = 0; e < phase.entries; ++e) {
-        const Double2 coefficient = Double2{phase.coefficients[e], phase.coefficients[e]};
-        const double *inI = i + phase.offsets[e];
-        const double *inQ = q + phase.offsets[e];
-        for (int g = 0; g < Tile; ++g) sum[g] += coefficient * Double2{inI[g * inStride], inQ[g * inStride]};
+    const int64_t quotient = value / divisor;
+    return quotient * divisor > value ? quotient - 1 : quotient;
+}
+
+// The whole tiles of `count` outputs: output k adds coefficient[e] x stream value
+// entryStart[e] + k, in entry order. Writes outI[k * outStride]; returns the outputs done.
+QUELVOR_VECTOR_CLONES int FilterStreamTiles(const double *coefficients,
+                                                                        const int *entryStart, int entries,
+                                                                        const double *streamI,
+                                                                        const double *streamQ, double *outI,
+                                                                        double *outQ, std::ptrdiff_t outStride,
+                                                                        int count)
+{
+    int k = 0;
+    for (; k + kWideTile <= count; k += kWideTile) {
+        Double4 sumI[kWideVectors];
+        Double4 sumQ[kWideVectors];
+        for (int v = 0; v < kWideVectors; ++v) {
+            sumI[v] = Double4{0.0, 0.0, 0.0, 0.0};
+            sumQ[v] = Double4{0.0, 0.0, 0.0, 0.0};
+        }
+        for (int e = 0; e < entries; ++e) {
+            const double c = coefficients[e];
+            const Double4 coefficient = Double4{c, c, c, c};
+            const double *inI = streamI + entryStart[e] + k;
+            const double *inQ = streamQ + entryStart[e] + k;
+            for (int v = 0; v < kWideVectors; ++v) {
+                Double4 valueI;
+                Double4 valueQ;
+                std::memcpy(&valueI, inI + 4 * v, sizeof valueI);
+                std::memcpy(&valueQ, inQ + 4 * v, sizeof valueQ);
+                sumI[v] += coefficient * valueI;
+                sumQ[v] += coefficient * valueQ;
+            }
+        }
+        for (int v = 0; v < kWideVectors; ++v) {
+            for (int lane = 0; lane < 4; ++lane) {
+                outI[(k + 4 * v + lane) * outStride] = sumI[v][lane];
+                outQ[(k + 4 * v + lane) * outStride] = sumQ[v][lane];
+            }
+        }
     }
-    for (int g = 0; g < Tile; ++g) {
-        outI[g * outStride] = sum[g][0];
-        outQ[g * outStride] = sum[g][1];
+    return k;
+}
+
+// Outputs 0 ... count - 1 of a run at input stride S, whole tiles only; returns the outputs done.
+// The streams hold exactly the input sets the outputs read (other places are 0 and never read),
+// so nothing outside the filter's reach is touched.
+int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q, std::ptrdiff_t stride,
+                       double *outI, double *outQ, std::ptrdiff_t outStride, int count)
+{
+    count -= count % kWideTile;
+    if (count <= 0 || phase.entries <= 0) return 0;
+    int minimum = phase.offsets[0];
+    int maximum = phase.offsets[0];
+    for (int e = 1; e < phase.entries; ++e) {
+        minimum = std::min(minimum, phase.offsets[e]);
+        maximum = std::max(maximum, phase.offsets[e]);
     }
+    StreamScratch &scratch = streamScratch;
+    scratch.entryStart.resize(static_cast<std::size_t>(phase.entries));
+    for (int done = 0; done < count; done += kStreamRunOutputs) {
+        const int outputs = std::min(kStreamRunOutputs, count - done);
+        const double *runI = i + done * stride;
+        const double *runQ = q + done * stride;
+        // Input sets minimum ... last of the run, grouped by their position modulo the stride.
+        const int64_t last = static_cast<int64_t>(outputs - 1) * stride + maximum;
+        const int64_t firstGroup = FloorDiv(minimum, stride);
+        const int64_t groups = FloorDiv(last, stride) - firstGroup + 1;
+        const std::size_t size = static_cast<std::size_t>(groups * stride);
+        if (scratch.i.size() < size) {
+            scratch.i.resize(size);
+            scratch.q.resize(size);
+        }
+        for (std::ptrdiff_t r = 0; r < stride; ++r) {
+            double *toI = scratch.i.data() + r * groups;
+            double *toQ = scratch.q.data() + r * groups;
+            // Groups whose set of this stream lies in minimum ... last; the others stay 0.
+            const int64_t begin = std::max<int64_t>(0, FloorDiv(minimum - r + stride - 1, stride) - firstGroup);
+            const int64_t end = std::min<int64_t>(groups, FloorDiv(last - r, stride) - firstGroup + 1);
+            std::fill(toI, toI + begin, 0.0);
+            std::fill(toQ, toQ + begin, 0.0);
+            for (int64_t g = begin; g < end; ++g) {
+                const int64_t at = (firstGroup + g) * stride + r;
+                toI[g] = runI[at];
+                toQ[g] = runQ[at];
+            }
+            std::fill(toI + std::max(begin, end), toI + groups, 0.0);
+            std::fill(toQ + std::max(begin, end), toQ + groups, 0.0);
+        }
+        for (int e = 0; e < phase.entries; ++e) {
+            const int64_t group = FloorDiv(phase.offsets[e], stride);
+            const int64_t r = phase.offsets[e] - group * stride;
+            scratch.entryStart[e] = static_cast<int>(r * groups + group - firstGroup);
+        }
+        FilterStreamTiles(phase.coefficients, scratch.entryStart.data(), phase.entries, scratch.i.data(),
+                          scratch.q.data(), outI + done * outStride, outQ + done * outStride, outStride, outputs);
+    }
+    return count;
 }
 
 // `count` outputs of one phase list; output k reads around i[k * inStride] and goes to
@@ -96,18 +182,9 @@ void FilterTileStrided(const PhaseView &phase, const double *i, const double *q,
 void FilterRun(const PhaseView &phase, const double *i, const double *q, std::ptrdiff_t inStride, double *outI,
                double *outQ, std::ptrdiff_t outStride, int count)
 {
-    int k = 0;
-    if (inStride == 1 && outStride == 1) {
-        for (; k + kTile <= count; k += kTile) FilterTileConsecutive(phase, i + k, q + k, outI + k, outQ + k);
-    } else {
-        for (; k + kTile <= count; k += kTile) {
-            FilterTileStrided<kTile>(phase, i + k * inStride, q + k * inStride, inStride, outI + k * outStride,
-                                     outQ + k * outStride, outStride);
-        }
-    }
+    int k = FilterRunOnStreams(phase, i, q, inStride, outI, outQ, outStride, count);
     for (; k < count; ++k) {
-        FilterTileStrided<1>(phase, i + k * inStride, q + k * inStride, inStride, outI + k * outStride,
-                             outQ + k * outStride, outStride);
+        FilterOne(phase, i + k * inStride, q + k * inStride, outI + k * outStride, outQ + k * outStride);
     }
 }
 

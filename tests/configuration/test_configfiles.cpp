@@ -58,8 +58,8 @@ ConfigurationRecord SampleRecord(const char *name)
     ConfigurationRecord record = Configuration_DefaultRecord();
     char *bytes = Configuration_Bytes(record);
     for (int k = 0; k < kRecordBytes; ++k) bytes[k] = static_cast<char>(k * 7 + 3);
-    // Every text ends inside its slot (files without that are refused); the bytes behind it vary.
-    for (int slot = 0; slot < kSlotCount; ++slot) bytes[slot * kSlotBytes + kSlotBytes - 1] = '\0';
+    // Every slot holds a terminated text; the bytes behind it are arbitrary and must survive.
+    for (int slot = 0; slot < kSlotCount; ++slot) Configuration_Slot(record, slot)[kSlotBytes / 2] = '\0';
     Configuration_SetSlotText(record, kSlotName, name);
     Configuration_SetSlotText(record, Configuration_SlotByKey("format"), "16 Bit Integer");
     return record;

@@ -282,3 +282,35 @@ TEST(ConversionFilter, RefusesRatesAndLengthsOutsideTheDesign)
     EXPECT_EQ(SignalProcessing_InitConversionFilter(bank, 0.25, 1024, kWindowHamming, 1), 1);
     EXPECT_EQ(bank.phases.size(), 1u);
 }
+
+TEST(BlockFraming, TwoThreadsGiveTheOutputOfOneBitForBit)
+{
+    // Every rate: uniform banks (10, 5, 2, 1) and banks whose phases differ, blocks of all sizes.
+    const Interval x = RandomInterval(60007, 14);
+    for (const int rate : {10, 9, 7, 5, 3, 1}) {
+        const FilterBank bank = ConversionFilter(256, rate);
+        const ProcessingChain chain{0, 0.0, &bank, rate};
+        BlockFraming split, whole;
+        ASSERT_EQ(SignalProcessing_InitBlockFraming(split, 20000), 1);
+        ASSERT_EQ(SignalProcessing_InitBlockFraming(whole, 20000), 1);
+        split.helper = std::make_unique<HelperThread>();  // also on a single core
+        whole.helper.reset();
+        const std::vector<int> sizes = RandomSizes(1, 20000, static_cast<unsigned>(rate));
+        int processed = 0;
+        for (std::size_t b = 0; processed < 60007; ++b) {
+            const int count = std::min(sizes[b % sizes.size()], 60007 - processed);
+            for (BlockFraming *framing : {&split, &whole}) {
+                const BlockSlot slot = SignalProcessing_GetBlockSlot(*framing);
+                std::copy_n(x.i.begin() + processed, count, slot.i);
+                std::copy_n(x.q.begin() + processed, count, slot.q);
+            }
+            int splitCount = -1, wholeCount = -2;
+            ASSERT_EQ(SignalProcessing_ProcessBlock(split, chain, count, processed, 60007, &splitCount), 1);
+            ASSERT_EQ(SignalProcessing_ProcessBlock(whole, chain, count, processed, 60007, &wholeCount), 1);
+            ASSERT_EQ(splitCount, wholeCount);
+            ASSERT_TRUE(std::equal(whole.outputI.begin(), whole.outputI.begin() + wholeCount, split.outputI.begin()));
+            ASSERT_TRUE(std::equal(whole.outputQ.begin(), whole.outputQ.begin() + wholeCount, split.outputQ.begin()));
+            processed += count;
+        }
+    }
+}

@@ -1,0 +1,215 @@
+// The computations behind one redraw of the analysis previews, for the largest window (8192
+// sets); each must stay well under 5 ms so that scrolling through a file feels immediate:
+//  - reading the window with the conversion's reader (16-bit, float32 and text input),
+//  - the windowed, centred and normalised magnitude spectrum (Blackman-Nuttall window, FFTW),
+//  - the filter response: the low-pass design, its coefficients zero-padded to the window and
+//    transformed the same way, and the three curves taken to decibels.
+
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "configuration/settings.h"
+#include "parser/formats.h"
+#include "parser/inputfiles.h"
+#include "parser/setreader.h"
+#include "signalprocessing/dsp.h"
+
+namespace {
+
+constexpr int kWindowSets = 8192;
+constexpr int kFileSets = 1 << 22;  // 16 MB of 16-bit sets: positions spread over the page cache
+constexpr double kTwoPi = 6.283185307179586;
+
+// An input file in the system's temporary directory, removed at exit.
+class BenchFile {
+public:
+    BenchFile(const std::string &name, const std::string &bytes)
+        : path_((std::filesystem::temp_directory_path() / name).string())
+    {
+        std::FILE *file = std::fopen(path_.c_str(), "wb");
+        if (file != nullptr) {
+            std::fwrite(bytes.data(), 1, bytes.size(), file);
+            std::fclose(file);
+        }
+    }
+    ~BenchFile() { std::filesystem::remove(path_); }
+    const std::string &path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+std::string RandomBinary(std::size_t bytes)
+{
+    std::mt19937 generator(1);
+    std::string data(bytes, '\0');
+    for (char &b : data) b = static_cast<char>(generator());
+    return data;
+}
+
+std::string RandomText(int sets)
+{
+    std::mt19937 generator(2);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    std::string text;
+    char line[64];
+    for (int k = 0; k < sets; ++k) {
+        const int length = std::snprintf(line, sizeof line, "%.6f %.6f\n", value(generator), value(generator));
+        text.append(line, static_cast<std::size_t>(length));
+    }
+    return text;
+}
+
+// Reads 8192 sets at pseudo-random set positions, as scrolling does.
+void ReadWindows(benchmark::State &state, const std::string &path, int format, int bytesPerValue, int64_t sets)
+{
+    InputFiles files;
+    if (!Parser_OpenFiles(files, path.c_str(), nullptr, 0)) {
+        state.SkipWithError("cannot open the input");
+        return;
+    }
+    ConversionSettings settings;
+    settings.sampleFormat = format;
+    settings.bytesPerSet = 2 * bytesPerValue;
+    std::vector<double> i(kWindowSets), q(kWindowSets);
+    SetReaderScratch scratch;
+    std::mt19937 generator(3);
+    for (auto _ : state) {
+        // Text has no set positions: a window is read from the start, as the preview does.
+        const int64_t set = bytesPerValue > 0 ? static_cast<int64_t>(generator() % (sets - kWindowSets)) : 0;
+        int64_t posI = set * settings.bytesPerSet, posQ = posI;
+        const int got = Parser_GetSetsFromFile(files, settings, scratch, &posI, &posQ, kWindowSets, i.data(), q.data());
+        if (got != kWindowSets) state.SkipWithError("short read");
+        benchmark::DoNotOptimize(i.data());
+    }
+    Parser_CloseFiles(files);
+}
+
+void BM_ReadWindow16Bit(benchmark::State &state)
+{
+    static const BenchFile file("quelvor-bench-previews-i16.bin", RandomBinary(4u * kFileSets));
+    ReadWindows(state, file.path(), kInt16, 2, kFileSets);
+}
+
+void BM_ReadWindowFloat32(benchmark::State &state)
+{
+    static const BenchFile file("quelvor-bench-previews-f32.bin", RandomBinary(8u * kFileSets));
+    ReadWindows(state, file.path(), kFloat32, 4, kFileSets);
+}
+
+void BM_ReadWindowText(benchmark::State &state)
+{
+    static const BenchFile file("quelvor-bench-previews.txt", RandomText(2 * kWindowSets));
+    ReadWindows(state, file.path(), kTextFloatingPoint, -1, 2 * kWindowSets);
+}
+
+// The normalised, centred magnitude spectrum of n complex values: window, transform, |X| with
+// the negative frequencies first, peak scaled to 1. The plan and the window are made once.
+class Spectrum {
+public:
+    explicit Spectrum(int n)
+        : n_(n), window_(n), data_(static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * n)))
+    {
+        for (int k = 0; k < n; ++k) {  // 4-term Blackman-Nuttall
+            const double x = kTwoPi * k / n;
+            window_[k] = 0.3635819 - 0.4891775 * std::cos(x) + 0.1365995 * std::cos(2 * x) - 0.0106411 * std::cos(3 * x);
+        }
+        plan_ = fftw_plan_dft_1d(n, data_, data_, FFTW_FORWARD, FFTW_ESTIMATE);
+    }
+    ~Spectrum()
+    {
+        fftw_destroy_plan(plan_);
+        fftw_free(data_);
+    }
+    Spectrum(const Spectrum &) = delete;
+    Spectrum &operator=(const Spectrum &) = delete;
+
+    void Compute(const double *re, const double *im, double *out)
+    {
+        for (int k = 0; k < n_; ++k) {
+            data_[k][0] = re[k] * window_[k];
+            data_[k][1] = im[k] * window_[k];
+        }
+        fftw_execute(plan_);
+        double peak = 0.0;
+        for (int k = 0; k < n_; ++k) {
+            const int j = (k + n_ / 2) % n_;
+            out[k] = std::sqrt(data_[j][0] * data_[j][0] + data_[j][1] * data_[j][1]);
+            if (out[k] > peak) peak = out[k];
+        }
+        if (peak > 0.0)
+            for (int k = 0; k < n_; ++k) out[k] *= 1.0 / peak;
+    }
+
+private:
+    int n_;
+    std::vector<double> window_;
+    fftw_complex *data_;
+    fftw_plan plan_;
+};
+
+std::vector<double> RandomValues(int count, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::uniform_real_distribution<double> value(-30000.0, 30000.0);
+    std::vector<double> values(static_cast<std::size_t>(count));
+    for (double &v : values) v = value(generator);
+    return values;
+}
+
+void BM_WindowedSpectrum(benchmark::State &state)
+{
+    Spectrum spectrum(kWindowSets);
+    const std::vector<double> i = RandomValues(kWindowSets, 4), q = RandomValues(kWindowSets, 5);
+    std::vector<double> out(kWindowSets);
+    for (auto _ : state) {
+        spectrum.Compute(i.data(), q.data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
+// Argument: taps. Designs the filter, transforms its coefficients and forms the three curves.
+void BM_FilterResponse(benchmark::State &state)
+{
+    const int taps = static_cast<int>(state.range(0));
+    Spectrum spectrum(kWindowSets);
+    const std::vector<double> before = RandomValues(kWindowSets, 6);
+    std::vector<double> coefficients(taps), a(kWindowSets), b(kWindowSets), response(kWindowSets),
+        after(kWindowSets), s(kWindowSets);
+    for (auto _ : state) {
+        if (!SignalProcessing_DesignLowpass(1.0, 0.2, taps, coefficients.data(), kWindowBlackman)) {
+            state.SkipWithError("design failed");
+            break;
+        }
+        std::fill(a.begin(), a.end(), 0.0);
+        std::fill(b.begin(), b.end(), 0.0);
+        const int first = taps > kWindowSets ? (taps - kWindowSets) / 2 : 0;
+        for (int k = 0; k < std::min(taps, kWindowSets); ++k) a[k] = coefficients[first + k];
+        spectrum.Compute(a.data(), b.data(), response.data());
+        for (int k = 0; k < kWindowSets; ++k) {
+            after[k] = 20.0 * std::log10(before[k] * response[k] + 1e-11);
+            s[k] = 20.0 * std::log10(std::abs(before[k]) + 1e-11);
+            response[k] = 20.0 * std::log10(response[k] + 1e-11);
+        }
+        benchmark::DoNotOptimize(after.data());
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_ReadWindow16Bit)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadWindowFloat32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadWindowText)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WindowedSpectrum)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FilterResponse)->Arg(256)->Arg(1024)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();
