@@ -15,25 +15,6 @@
 
 namespace {
 
-std::string Frame(const char *record, int seed)
-{
-    char block[kCheckBlockBytes];
-    Configuration_CalculateKey(record, block, &seed);
-    std::string bytes = std::string(kFileProductLine) + "\n" + std::string(kFileVersionLine) + "\n";
-    bytes.append(record, kRecordBytes).append(block, sizeof block);
-    return bytes;
-}
-
-// The file to load: the bytes as they are, or a sealed record.
-std::string FileBytes(const uint8_t *data, size_t size)
-{
-    const std::string rest(reinterpret_cast<const char *>(data) + 1, size - 1);
-    if ((data[0] & 1) == 0) return rest;
-    std::string record = rest.substr(0, kRecordBytes);
-    record.resize(kRecordBytes, '\0');
-    return Frame(record.data(), data[0] / 2 % 100);
-}
-
 int StoredSeed(const std::string &file, const char *record)
 {
     // The stored block follows the record directly; the record is found by content.
@@ -48,7 +29,7 @@ int StoredSeed(const std::string &file, const char *record)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0) return 0;
-    const std::string file = FileBytes(data, size);
+    const std::string file = fuzzsupport::FileFromInput(data, size, kRecordBytes);
     const std::string loadedDirectory = fuzzsupport::ScratchFile("");
     fuzzsupport::WriteBytes(fuzzsupport::ScratchFile("input.pnx"), file);
 
@@ -63,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                "save failed");
     const std::string saved = fuzzsupport::ReadBytes(fuzzsupport::ScratchFile("saved.pnx"));
     const int seed = StoredSeed(file, record);
-    const std::string expected = Frame(record, seed);
+    const std::string expected = fuzzsupport::FramedFile(record, kRecordBytes, seed);
     FUZZ_CHECK(saved.size() == expected.size(), "saved size");
     FUZZ_CHECK(saved.compare(0, saved.size() - kCheckBlockBytes, expected, 0, expected.size() - kCheckBlockBytes) == 0,
                "saved frame or record differs");

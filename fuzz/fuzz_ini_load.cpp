@@ -15,24 +15,6 @@
 
 namespace {
 
-std::string Frame(const char *record, int seed)
-{
-    char block[kCheckBlockBytes];
-    Ini_CalculateKey(record, block, &seed);
-    std::string bytes = std::string(kFileProductLine) + "\n" + std::string(kFileVersionLine) + "\n";
-    bytes.append(record, kSettingsRecordBytes).append(block, sizeof block);
-    return bytes;
-}
-
-std::string FileBytes(const uint8_t *data, size_t size)
-{
-    const std::string rest(reinterpret_cast<const char *>(data) + 1, size - 1);
-    if ((data[0] & 1) == 0) return rest;
-    std::string record = rest.substr(0, kSettingsRecordBytes);
-    record.resize(kSettingsRecordBytes, '\0');
-    return Frame(record.data(), data[0] / 2 % 100);
-}
-
 const char *Bytes(const ApplicationSettings &settings) { return reinterpret_cast<const char *>(&settings); }
 
 }  // namespace
@@ -40,7 +22,7 @@ const char *Bytes(const ApplicationSettings &settings) { return reinterpret_cast
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0) return 0;
-    const std::string file = FileBytes(data, size);
+    const std::string file = fuzzsupport::FileFromInput(data, size, kSettingsRecordBytes);
     const std::string loadDirectory = fuzzsupport::ScratchFile("load");
     const std::string saveDirectory = fuzzsupport::ScratchFile("save");
     std::error_code ignored;
@@ -69,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(at != std::string::npos && at + kSettingsRecordBytes + kCheckBlockBytes <= file.size(),
                "record not in file");
     const char *storedBlock = file.data() + at + kSettingsRecordBytes;
-    const std::string expected = Frame(Bytes(settings), (storedBlock[0] - '0') * 10 + (storedBlock[1] - '0'));
+    const std::string expected =
+        fuzzsupport::FramedFile(Bytes(settings), kSettingsRecordBytes, (storedBlock[0] - '0') * 10 + (storedBlock[1] - '0'));
     FUZZ_CHECK(saved.size() == expected.size(), "saved size");
     FUZZ_CHECK(saved.compare(0, saved.size() - kCheckBlockBytes, expected, 0, expected.size() - kCheckBlockBytes) == 0,
                "saved frame or record differs");

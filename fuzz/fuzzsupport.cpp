@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "configuration/configfiles.h"
 #include "configuration/session.h"
 #include "configuration/treeexchange.h"
 #include "configuration/treerules.h"
@@ -80,6 +81,25 @@ void Fail(const char *what, const std::string &detail)
 {
     std::fprintf(stderr, "oracle failed: %s %s\n", what, detail.c_str());
     std::abort();
+}
+
+std::string FramedFile(const char *record, int recordSize, int seed)
+{
+    char block[kCheckBlockBytes];
+    Configuration_CalculateKeyOver(record, recordSize, block, &seed);
+    std::string bytes(kFileProductLine);
+    bytes.append("\n").append(kFileVersionLine).append("\n");
+    bytes.append(record, static_cast<size_t>(recordSize)).append(block, sizeof block);
+    return bytes;
+}
+
+std::string FileFromInput(const uint8_t *data, size_t size, int recordSize)
+{
+    const std::string rest(reinterpret_cast<const char *>(data) + 1, size - 1);
+    if ((data[0] & 1) == 0) return rest;
+    std::string record = rest.substr(0, static_cast<size_t>(recordSize));
+    record.resize(static_cast<size_t>(recordSize), '\0');
+    return FramedFile(record.data(), recordSize, data[0] / 2 % 100);
 }
 
 }  // namespace fuzzsupport

@@ -26,6 +26,15 @@ void StartWithDefaults(Session &session);
 // Makes `record` the session's configuration as a load does: into the tree, then a full check.
 void ApplyRecord(Session &session, const char *recordBytes);
 
+// The bytes of a settings or configuration file: the two lines, `recordSize` record bytes and
+// the check block computed with `seed`.
+std::string FramedFile(const char *record, int recordSize, int seed);
+
+// The file a fuzz input stands for: with an even first byte the rest as it is; with an odd one
+// the rest taken as a record of `recordSize` bytes and sealed with a correct check block (seed
+// from the first byte), so that arbitrary records get past the check.
+std::string FileFromInput(const uint8_t *data, size_t size, int recordSize);
+
 // Reports a broken oracle and aborts, so the input is kept as a crash.
 [[noreturn]] void Fail(const char *what, const std::string &detail = {});
 
