@@ -39,12 +39,6 @@ int Configuration_OutputRateTenths(std::string_view outputSamplerate)
     return tenths >= 1 && tenths <= 10 ? tenths : 10;
 }
 
-std::string_view Configuration_OutputSamplerateText(int tenths)
-{
-    if (tenths < 1 || tenths > 10) return text::kInputSamplerate;
-    return kOutputSamplerateChoices[10 - tenths];
-}
-
 int Configuration_MaxLengthFromText(std::string_view maximumLength)
 {
     const int megaSamples = std::atoi(std::string(maximumLength).c_str());

@@ -61,8 +61,5 @@ inline bool Configuration_Contains(std::string_view haystack, std::string_view n
 // first 18 characters (so " 3/10" gives 3).
 int Configuration_OutputRateTenths(std::string_view outputSamplerate);
 
-// The list text of an output rate of N tenths ("Input Samplerate" for 10).
-std::string_view Configuration_OutputSamplerateText(int tenths);
-
 // The number at the start of a "N MegaSamples" text times 2^20 ("32 MegaSamples" gives 33554432).
 int Configuration_MaxLengthFromText(std::string_view maximumLength);

@@ -1,7 +1,6 @@
 #include "parser/analysis.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 #include "configuration/choices.h"

@@ -29,8 +29,6 @@ public:
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
-    // Gives up ownership without closing.
-    int release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_ = -1;

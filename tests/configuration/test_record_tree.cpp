@@ -55,8 +55,9 @@ TEST(ConfigurationChoices, DerivedNumbersFromListTexts)
 {
     EXPECT_EQ(Configuration_OutputRateTenths("Input Samplerate x 3/10"), 3);
     EXPECT_EQ(Configuration_OutputRateTenths("Input Samplerate"), 10);
-    for (int tenths = 1; tenths <= 10; ++tenths)
-        EXPECT_EQ(Configuration_OutputRateTenths(Configuration_OutputSamplerateText(tenths)), tenths);
+    // The list runs from 10 tenths ("Input Samplerate") down to 1.
+    for (size_t entry = 0; entry < kOutputSamplerateChoices.size(); ++entry)
+        EXPECT_EQ(Configuration_OutputRateTenths(kOutputSamplerateChoices[entry]), 10 - static_cast<int>(entry));
     EXPECT_EQ(Configuration_MaxLengthFromText("32 MegaSamples"), 33554432);
     EXPECT_EQ(Configuration_MaxLengthFromText("1024 MegaSamples"), 1073741824);
 }
