@@ -65,6 +65,7 @@ size_t Cli_PrintStatusLog(const Session &session, size_t from)
 
 int Cli_PrepareSession(Session &session, const Selection &selection)
 {
+    session.views.dumpsShown = false;  // the command line prints no byte dumps
     session.configurations.directory =
         selection.configDir.empty() ? Configuration_Directory() : selection.configDir;
     Parser_Init(session);

@@ -115,20 +115,22 @@ void FillDump(Session &session, MetaTable table)
     const bool header = table == kTableHeader;
     DumpTable &dump = Parser_MetaDump(session, table);
 
-    char label[64];
-    std::snprintf(label, sizeof label, "Job 1: %s %d Bytes", header ? "First" : "Last", length);
-    dump.label = label;
-    dump.rows = rows;
-    dump.row1TextColor = kBlack;
-    dump.cells.assign(static_cast<size_t>(rows) * kDumpColumns, std::string());
-    dump.colors.assign(static_cast<size_t>(rows) * kDumpColumns, kGrey);
-
     auto &preview = header ? meta.headerPreview : meta.trailerPreview;
     const int64_t start = header ? 0 : session.files.inputSize - length;
     const int64_t got = Parser_ReadAt(session.files.inputHandleI.get(), start, preview.data(), length);
     // A short read (the file shrank) shows zeros rather than the previous file's bytes.
     std::fill(preview.begin() + std::max<int64_t>(got, 0), preview.begin() + length + 1, '\0');
-    for (int i = 0; i < length; ++i) WriteByteCells(dump, i, static_cast<unsigned char>(preview[i]));
+
+    char label[64];
+    std::snprintf(label, sizeof label, "Job 1: %s %d Bytes", header ? "First" : "Last", length);
+    dump.label = label;
+    dump.row1TextColor = kBlack;
+    // Without cells every recolouring finds no byte in the table and leaves it alone.
+    const size_t cells = session.views.dumpsShown ? static_cast<size_t>(rows) * kDumpColumns : 0;
+    dump.rows = session.views.dumpsShown ? rows : 0;
+    dump.cells.assign(cells, std::string());
+    dump.colors.assign(cells, kGrey);
+    for (int i = 0; i < length && cells > 0; ++i) WriteByteCells(dump, i, static_cast<unsigned char>(preview[i]));
 
     const int marker = header ? 0 : length - 1;
     Parser_SetMetaColor(dump, marker, kMarkerGrey.red, kMarkerGrey.green, kMarkerGrey.blue, 0);

@@ -138,4 +138,8 @@ struct ViewState {
     AddButtonsView addButtons;
     int activeTab = 0;                // TAB page: 0 Files, 1 Metadata, 2 IQ, 3 Signal Processing
     bool controlsLocked = false;      // Gui_Lock: configuration and job controls take no input
+    // False in sessions that nobody looks at (the conversion worker's, the command line's): the
+    // byte cells of the header and trailer dumps are then not built, which costs tens of
+    // milliseconds per job. The previews themselves are read and searched all the same.
+    bool dumpsShown = true;
 };

@@ -325,6 +325,33 @@ TEST_F(Metadata, TextSamplerateAfterAPrefix)
     EXPECT_EQ(row(kRowSamplerate).background, (Rgb{200, 200, 150}));
 }
 
+// A session nobody looks at builds no dump cells but finds the same lengths, comment and rate,
+// and its marker and colour steps touch nothing.
+TEST_F(Metadata, UnshownDumpsFindTheSameValues)
+{
+    session.views.dumpsShown = false;
+    std::string bytes(3000, '#');
+    bytes.replace(20, 10, "<c>abc</c>");
+    bytes.replace(100, 10, "rate=2500,");
+    bytes.replace(200, 5, "END\r\n");
+    Open(bytes);
+    EXPECT_EQ(header().rows, 0);
+    EXPECT_TRUE(header().cells.empty());
+    EXPECT_TRUE(trailer().colors.empty());
+
+    Samplerate("Header - Variable Position", "Text Floating Point", "rate=", "kHz");
+    Comment("Header - Variable Position", "<c>", "</c>");
+    Set(session.record.headerValue, "END\\r\\n");
+    Parser_UpdateMetaLength(session, 0);
+    Parser_UpdateMetaMarker(session, kTableHeader, 0, 105);
+    EXPECT_DOUBLE_EQ(session.settings.samplerate, 2.5);
+    EXPECT_EQ(session.settings.comment, "abc");
+    EXPECT_EQ(session.settings.headerLength, 205);
+    EXPECT_EQ(row(kRowSamplerate).value, "2.500000");
+    EXPECT_EQ(row(kRowHeaderLength).value, "205");
+    EXPECT_TRUE(header().colors.empty());
+}
+
 TEST_F(Metadata, SamplerateNotANumberOrOutOfRange)
 {
     std::string bytes(3000, '#');
