@@ -12,6 +12,7 @@
 
 #include "configuration/choices.h"
 #include "conversion/blockio.h"
+#include "conversion/directpairs.h"
 #include "conversion/guilock.h"
 #include "conversion/jobs.h"
 #include "conversion/levels.h"
@@ -100,7 +101,8 @@ private:
     static void MeasureAndEncode(MeasureFunction measure, PowerMeter &meter, const double *i, const double *q,
                                  int count, int16_t *encoded);
     void ProcessUnfiltered(const ProcessingChain &chain, MeasureFunction measure, PowerMeter &meter,
-                           const RawBlock *raw, const BlockSlot &slot, int setsBefore, int count, int16_t *encoded);
+                           const RawBlock *raw, const DirectPairs *direct, const BlockSlot &slot, int setsBefore,
+                           int count, int16_t *encoded);
 
     RunState &run_;
     ConversionObserver observer_;
@@ -261,6 +263,9 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
     // only when the job ends in it (a silent input, whose sum is 0 or NaN in any order, or an
     // abort), so it may be added in lanes. Text can end its measuring pass at the pair limit.
     const auto measure = pass == 0 && binary ? Conversion_MeasureInLanes : Conversion_MeasureInOrder;
+    // The scale of the writing pass is known only now, after the measuring pass.
+    const std::optional<DirectPairs> direct =
+        binary && chain.filter == nullptr ? Conversion_DirectPairsFor(s) : std::nullopt;
 
     while (processed < total) {
         const BlockSlot slot = SignalProcessing_GetBlockSlot(framing_);
@@ -293,7 +298,8 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
         if (chain.filter != nullptr)
             MeasureAndEncode(measure, meter, framing_.outputI.data(), framing_.outputQ.data(), outCount, encoded);
         else
-            ProcessUnfiltered(chain, measure, meter, binary ? &raw : nullptr, slot, processed, count, encoded);
+            ProcessUnfiltered(chain, measure, meter, binary ? &raw : nullptr, direct ? &*direct : nullptr, slot,
+                              processed, count, encoded);
         if (writer) {
             writer->Submit(outCount);
             if (writer->Failed()) {
@@ -341,13 +347,19 @@ void Worker::MeasureAndEncode(MeasureFunction measure, PowerMeter &meter, const 
 }
 
 // Without the filter every set gives one output pair: each chunk is decoded (binary input),
-// mirrored and shifted, measured and encoded while it is in the L1 cache.
+// mirrored and shifted, measured and encoded while it is in the L1 cache. Plain pairs go
+// through all of it in one loop (`direct`), and only the last few sets take the chunked path.
 void Worker::ProcessUnfiltered(const ProcessingChain &chain, MeasureFunction measure, PowerMeter &meter,
-                               const RawBlock *raw, const BlockSlot &slot, int setsBefore, int count,
-                               int16_t *encoded)
+                               const RawBlock *raw, const DirectPairs *direct, const BlockSlot &slot,
+                               int setsBefore, int count, int16_t *encoded)
 {
     const ConversionSettings &s = session_.settings;
-    for (int first = 0; first < count; first += kChunkSets) {
+    int done = 0;
+    if (raw != nullptr && direct != nullptr) {
+        done = encoded != nullptr ? Conversion_MeasureAndEncodeDirectPairs(*direct, raw->bytesI, count, meter, encoded)
+                                  : Conversion_MeasureDirectPairs(*direct, raw->bytesI, count, meter);
+    }
+    for (int first = done; first < count; first += kChunkSets) {
         const int n = std::min(kChunkSets, count - first);
         double *i = slot.i + first;
         double *q = slot.q + first;

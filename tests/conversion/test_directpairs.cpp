@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "conversion/directpairs.h"
+#include "conversion/levels.h"
+#include "parser/formats.h"
+#include "parser/setreader.h"
+#include "signalprocessing/dsp.h"
+
+namespace {
+
+// Random raw bytes of `sets` plain pairs; float inputs include the values that test the edges.
+std::vector<char> RawPairs(int format, int sets, std::mt19937 &random)
+{
+    const int bytes = format == kInt16 ? 2 : 4;
+    std::vector<char> raw(static_cast<size_t>(sets) * 2 * bytes);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (char &b : raw) b = static_cast<char>(byte(random));
+    if (format == kFloat32) {
+        // Mostly ordinary values; a few NaN, infinities, zeros of both signs and huge ones.
+        std::normal_distribution<float> normal(0.0f, 1.0f);
+        const float specials[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                                  -std::numeric_limits<float>::infinity(), 0.0f, -0.0f, 3e38f, -1e-40f};
+        for (int v = 0; v < 2 * sets; ++v) {
+            float value = normal(random);
+            if (v % 97 == 5) value = specials[v % 7];
+            std::memcpy(raw.data() + 4 * v, &value, 4);
+        }
+    }
+    return raw;
+}
+
+ConversionSettings PlainPairs(int format, bool swapBytes, bool swapIQ, bool mirror)
+{
+    ConversionSettings s;
+    s.sampleFormat = format;
+    s.swapBytes = swapBytes;
+    s.swapIQ = swapIQ;
+    s.mirrorOn = mirror;
+    s.valuesPerSet = 2;
+    s.iValueIndex = 0;
+    s.qValueIndex = 1;
+    s.bytesPerSet = format == kInt16 ? 4 : 8;
+    s.scale = format == kInt16 ? 0.7312345 / 32768.0 * 31000.0 : 9876.54321;
+    s.iOffset = 3;
+    s.qOffset = -5;
+    return s;
+}
+
+// The general path: decode into arrays, mirror, then measure (and encode).
+void GeneralPath(const ConversionSettings &s, const std::vector<char> &raw, int sets, bool encode,
+                 PowerMeter &meter, std::vector<int16_t> &encoded)
+{
+    std::vector<double> i(sets), q(sets);
+    ASSERT_EQ(Parser_DecodeSets(s, raw.data(), raw.data(), sets, i.data(), q.data()), sets);
+    if (s.mirrorOn) SignalProcessing_MirrorSpectrum(q.data(), sets);
+    if (encode)
+        Conversion_MeasureAndEncodeInOrder(meter, i.data(), q.data(), sets, encoded.data());
+    else
+        Conversion_MeasureInLanes(meter, i.data(), q.data(), sets);
+}
+
+}  // namespace
+
+TEST(DirectPairs, OnlyPlainPairsOfItsFormatsWithoutShift)
+{
+    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+    EXPECT_TRUE(Conversion_DirectPairsFor(PlainPairs(kInt16, false, false, false)));
+    EXPECT_TRUE(Conversion_DirectPairsFor(PlainPairs(kFloat32, true, true, true)));
+    ConversionSettings s = PlainPairs(kInt16, false, false, false);
+    s.shiftFraction = 0.1;
+    EXPECT_FALSE(Conversion_DirectPairsFor(s));
+    s = PlainPairs(kInt16, false, false, false);
+    s.separateFiles = 1;
+    EXPECT_FALSE(Conversion_DirectPairsFor(s));
+    s = PlainPairs(kInt16, false, false, false);
+    s.valuesPerSet = 3;  // a marker between the sets
+    s.bytesPerSet = 6;
+    EXPECT_FALSE(Conversion_DirectPairsFor(s));
+    s = PlainPairs(kInt16, false, false, false);
+    s.qValueIndex = -1;  // "I Only - Q=0"
+    EXPECT_FALSE(Conversion_DirectPairsFor(s));
+    s = PlainPairs(kInt16, false, false, false);
+    s.sampleFormat = kFloat64;
+    s.bytesPerSet = 16;
+    EXPECT_FALSE(Conversion_DirectPairsFor(s));
+}
+
+// Every combination of format, byte order, order and mirror gives the general path's pairs, sum
+// and maximum bit for bit, continuing a meter that already holds earlier blocks.
+TEST(DirectPairs, EqualTheGeneralPathBitForBit)
+{
+    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+    std::mt19937 random(7);
+    const int sets = 1003;
+    for (int format : {kInt16, kFloat32}) {
+        for (int variant = 0; variant < 8; ++variant) {
+            const ConversionSettings s = PlainPairs(format, variant & 1, variant & 2, variant & 4);
+            const std::optional<DirectPairs> direct = Conversion_DirectPairsFor(s);
+            ASSERT_TRUE(direct);
+            const std::vector<char> raw = RawPairs(format, sets, random);
+            SCOPED_TRACE(::testing::Message() << "format " << format << " variant " << variant);
+
+            for (bool encode : {false, true}) {
+                PowerMeter expected{12.5, 0.25};
+                std::vector<int16_t> expectedPairs(2 * sets);
+                GeneralPath(s, raw, sets, encode, expected, expectedPairs);
+
+                PowerMeter meter{12.5, 0.25};
+                std::vector<int16_t> pairs(2 * sets);
+                const int done = encode ? Conversion_MeasureAndEncodeDirectPairs(*direct, raw.data(), sets, meter,
+                                                                                 pairs.data())
+                                        : Conversion_MeasureDirectPairs(*direct, raw.data(), sets, meter);
+                ASSERT_EQ(done, 1000);  // whole groups of 4 (encoding) or 8 (measuring only)
+                // The rest goes the general way, as the runner does it.
+                ConversionSettings rest = s;
+                std::vector<char> restRaw(raw.begin() + done * s.bytesPerSet, raw.end());
+                std::vector<int16_t> restPairs(2 * (sets - done));
+                GeneralPath(rest, restRaw, sets - done, encode, meter, restPairs);
+                std::copy(restPairs.begin(), restPairs.end(), pairs.begin() + 2 * done);
+
+                EXPECT_EQ(std::bit_cast<uint64_t>(meter.maximum), std::bit_cast<uint64_t>(expected.maximum));
+                if (encode) {
+                    // The writing pass's sum is added in pair order: the same bits.
+                    EXPECT_EQ(std::bit_cast<uint64_t>(meter.sum), std::bit_cast<uint64_t>(expected.sum));
+                    EXPECT_EQ(pairs, expectedPairs);
+                } else if (std::isfinite(expected.sum)) {
+                    EXPECT_NEAR(meter.sum, expected.sum, 1e-9 * expected.sum);
+                } else {
+                    EXPECT_EQ(std::isnan(meter.sum), std::isnan(expected.sum));
+                }
+            }
+        }
+    }
+}
