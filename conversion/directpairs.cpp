@@ -1,5 +1,7 @@
 #include "conversion/directpairs.h"
 
+#include <algorithm>
+
 #include "parser/formats.h"
 
 #if defined(__x86_64__)
@@ -21,6 +23,7 @@ std::optional<DirectPairs> Conversion_DirectPairsFor(const ConversionSettings &s
     pairs.swapBytes = settings.swapBytes != 0;
     pairs.swapIQ = settings.swapIQ != 0;
     pairs.mirror = settings.mirrorOn != 0;
+    pairs.wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
     pairs.scale = settings.scale;
     // As Parser_DecodeSets: with the order "QI" the first value of a set is Q and takes Q's offset.
     pairs.firstOffset = static_cast<double>(pairs.swapIQ ? settings.qOffset : settings.iOffset);
@@ -135,31 +138,185 @@ template <typename Sets>
 __attribute__((target("avx2"))) int MeasureAndEncodeInOrder(const DirectPairs &pairs, const char *bytes, int count,
                                                             PowerMeter &meter, int16_t *encoded)
 {
-    double sum = meter.sum;
+    constexpr int kGroup = 256;
     __m256d maxima = _mm256_set1_pd(meter.maximum);
-    alignas(32) double power[4];
-    int k = 0;
-    for (; k + 4 <= count; k += 4) {
-        const FourPairs values = DecodeFour<Sets>(pairs, bytes + (k / 4) * Sets::kBytes);
-        const __m256d powers = PowersOf(values);
-        maxima = _mm256_max_pd(powers, maxima);
-        _mm256_store_pd(power, powers);
-        // The sum of one pass is added pair after pair, as the plain loop adds it.
-        sum += power[0];
-        sum += power[1];
-        sum += power[2];
-        sum += power[3];
-        Conversion_StoreFourPairsAvx2(values.i, values.q, encoded + 2 * k);
+    alignas(32) double powers[kGroup];
+    const int whole = count - count % 4;
+    for (int first = 0; first < whole; first += kGroup) {
+        const int n = std::min(kGroup, whole - first);
+        for (int k = 0; k < n; k += 4) {
+            const FourPairs values = DecodeFour<Sets>(pairs, bytes + (first + k) / 4 * Sets::kBytes);
+            const __m256d power = PowersOf(values);
+            maxima = _mm256_max_pd(power, maxima);
+            _mm256_store_pd(powers + k, power);
+            Conversion_StoreFourPairsAvx2(values.i, values.q, encoded + 2 * (first + k));
+        }
+        // The sum of the writing pass is the plain loop's, pair after pair.
+        meter.sum = Conversion_AddInOrder(meter.sum, powers, n);
     }
-    meter.sum = sum;
+    meter.maximum = LargestOf(maxima, meter.maximum);
+    return whole;
+}
+
+// ---- Eight sets per step (AVX-512) -------------------------------------------------------------
+// The same steps as above on registers of eight doubles: the same results, bit for bit.
+
+#define QUELVOR_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+// GCC's AVX-512 intrinsics pass a deliberately undefined register through; its flow analysis
+// reports that as maybe uninitialized.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+struct EightSets {
+    __m512d first;
+    __m512d second;
+};
+
+QUELVOR_AVX512 inline __m512i SplitFirstAndSecond(__m512i interleaved)
+{
+    return _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15),
+                                    interleaved);
+}
+
+template <bool Swap>
+struct Int16Sets8 {
+    static constexpr int kBytes = 32;
+    QUELVOR_AVX512 static EightSets Load(const char *at)
+    {
+        __m256i raw = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+        if constexpr (Swap) {
+            const __m256i reverse = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0, 3, 2,
+                                                     5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+            raw = _mm256_shuffle_epi8(raw, reverse);
+        }
+        const __m512i split = SplitFirstAndSecond(_mm512_cvtepi16_epi32(raw));
+        return {_mm512_cvtepi32_pd(_mm512_castsi512_si256(split)),
+                _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(split, 1))};
+    }
+};
+
+template <bool Swap>
+struct Float32Sets8 {
+    static constexpr int kBytes = 64;
+    QUELVOR_AVX512 static EightSets Load(const char *at)
+    {
+        __m512i raw = _mm512_loadu_si512(at);
+        if constexpr (Swap) {
+            const __m512i reverse = _mm512_set4_epi32(0x0C0D0E0F, 0x08090A0B, 0x04050607, 0x00010203);
+            raw = _mm512_shuffle_epi8(raw, reverse);
+        }
+        const __m512d split = _mm512_castsi512_pd(SplitFirstAndSecond(raw));
+        return {_mm512_cvtps_pd(_mm256_castpd_ps(_mm512_castpd512_pd256(split))),
+                _mm512_cvtps_pd(_mm256_castpd_ps(_mm512_extractf64x4_pd(split, 1)))};
+    }
+};
+
+struct EightPairs {
+    __m512d i;
+    __m512d q;
+};
+
+template <typename Sets>
+QUELVOR_AVX512 inline EightPairs DecodeEight(const DirectPairs &pairs, const char *at)
+{
+    const EightSets raw = Sets::Load(at);
+    const __m512d scale = _mm512_set1_pd(pairs.scale);
+    const __m512d first = _mm512_add_pd(_mm512_mul_pd(raw.first, scale), _mm512_set1_pd(pairs.firstOffset));
+    const __m512d second = _mm512_add_pd(_mm512_mul_pd(raw.second, scale), _mm512_set1_pd(pairs.secondOffset));
+    EightPairs out = pairs.swapIQ ? EightPairs{second, first} : EightPairs{first, second};
+    if (pairs.mirror) out.q = _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(out.q),
+                                                                  _mm512_set1_epi64(INT64_MIN)));
+    return out;
+}
+
+QUELVOR_AVX512 inline __m512d PowersOf(const EightPairs &values)
+{
+    return _mm512_add_pd(_mm512_mul_pd(values.i, values.i), _mm512_mul_pd(values.q, values.q));
+}
+
+// Eight values as 32-bit integers as Conversion_EncodeFourAvx2 gives them: NaN 0, held to the
+// 16-bit range, then floored (by the conversion's own rounding toward minus infinity).
+QUELVOR_AVX512 inline __m256i EncodeEight(__m512d x)
+{
+    __m512d t = _mm512_add_pd(x, _mm512_set1_pd(0.5));
+    t = _mm512_maskz_mov_pd(_mm512_cmp_pd_mask(t, t, _CMP_ORD_Q), t);
+    t = _mm512_min_pd(_mm512_max_pd(t, _mm512_set1_pd(-32768.0)), _mm512_set1_pd(32767.0));
+    return _mm512_cvt_roundpd_epi32(t, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+}
+
+// Encodes eight pairs into sixteen 16-bit values I0 Q0 I1 Q1 ... I7 Q7.
+QUELVOR_AVX512 inline void StoreEightPairs(__m512d i, __m512d q, int16_t *pairs)
+{
+    const __m512i both = _mm512_inserti64x4(_mm512_castsi256_si512(EncodeEight(i)), EncodeEight(q), 1);
+    const __m512i interleaved =
+        _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15), both);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(pairs), _mm512_cvtsepi32_epi16(interleaved));
+}
+
+QUELVOR_AVX512 double LargestOf(__m512d maxima, double maximum)
+{
+    alignas(64) double lanes[8];
+    _mm512_store_pd(lanes, maxima);
+    for (const double lane : lanes) maximum = lane > maximum ? lane : maximum;
+    return maximum;
+}
+
+template <typename Sets>
+QUELVOR_AVX512 int MeasureInLanes8(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter)
+{
+    __m512d sums[2] = {_mm512_setzero_pd(), _mm512_setzero_pd()};
+    __m512d maxima = _mm512_set1_pd(meter.maximum);
+    int k = 0;
+    for (; k + 16 <= count; k += 16) {
+        for (int half = 0; half < 2; ++half) {
+            const __m512d powers = PowersOf(DecodeEight<Sets>(pairs, bytes + (k / 8 + half) * Sets::kBytes));
+            maxima = _mm512_max_pd(powers, maxima);
+            sums[half] = _mm512_add_pd(sums[half], powers);
+        }
+    }
+    alignas(64) double lanes[8];
+    _mm512_store_pd(lanes, _mm512_add_pd(sums[0], sums[1]));
+    meter.sum += ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
     meter.maximum = LargestOf(maxima, meter.maximum);
     return k;
 }
+
+template <typename Sets>
+QUELVOR_AVX512 int MeasureAndEncodeInOrder8(const DirectPairs &pairs, const char *bytes, int count,
+                                            PowerMeter &meter, int16_t *encoded)
+{
+    constexpr int kGroup = 256;
+    __m512d maxima = _mm512_set1_pd(meter.maximum);
+    alignas(64) double powers[kGroup];
+    const int whole = count - count % 8;
+    for (int first = 0; first < whole; first += kGroup) {
+        const int n = std::min(kGroup, whole - first);
+        for (int k = 0; k < n; k += 8) {
+            const EightPairs values = DecodeEight<Sets>(pairs, bytes + (first + k) / 8 * Sets::kBytes);
+            const __m512d power = PowersOf(values);
+            maxima = _mm512_max_pd(power, maxima);
+            _mm512_store_pd(powers + k, power);
+            StoreEightPairs(values.i, values.q, encoded + 2 * (first + k));
+        }
+        meter.sum = Conversion_AddInOrder(meter.sum, powers, n);
+    }
+    meter.maximum = LargestOf(maxima, meter.maximum);
+    return whole;
+}
+
+#pragma GCC diagnostic pop
 
 }  // namespace
 
 int Conversion_MeasureDirectPairs(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter)
 {
+    if (pairs.wide && pairs.sampleFormat == kInt16)
+        return pairs.swapBytes ? MeasureInLanes8<Int16Sets8<true>>(pairs, bytes, count, meter)
+                               : MeasureInLanes8<Int16Sets8<false>>(pairs, bytes, count, meter);
+    if (pairs.wide)
+        return pairs.swapBytes ? MeasureInLanes8<Float32Sets8<true>>(pairs, bytes, count, meter)
+                               : MeasureInLanes8<Float32Sets8<false>>(pairs, bytes, count, meter);
     if (pairs.sampleFormat == kInt16)
         return pairs.swapBytes ? MeasureInLanes<Int16Sets<true>>(pairs, bytes, count, meter)
                                : MeasureInLanes<Int16Sets<false>>(pairs, bytes, count, meter);
@@ -170,6 +327,12 @@ int Conversion_MeasureDirectPairs(const DirectPairs &pairs, const char *bytes, i
 int Conversion_MeasureAndEncodeDirectPairs(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter,
                                            int16_t *encoded)
 {
+    if (pairs.wide && pairs.sampleFormat == kInt16)
+        return pairs.swapBytes ? MeasureAndEncodeInOrder8<Int16Sets8<true>>(pairs, bytes, count, meter, encoded)
+                               : MeasureAndEncodeInOrder8<Int16Sets8<false>>(pairs, bytes, count, meter, encoded);
+    if (pairs.wide)
+        return pairs.swapBytes ? MeasureAndEncodeInOrder8<Float32Sets8<true>>(pairs, bytes, count, meter, encoded)
+                               : MeasureAndEncodeInOrder8<Float32Sets8<false>>(pairs, bytes, count, meter, encoded);
     if (pairs.sampleFormat == kInt16)
         return pairs.swapBytes ? MeasureAndEncodeInOrder<Int16Sets<true>>(pairs, bytes, count, meter, encoded)
                                : MeasureAndEncodeInOrder<Int16Sets<false>>(pairs, bytes, count, meter, encoded);

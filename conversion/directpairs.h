@@ -4,8 +4,8 @@
 // case; its sets go from the raw bytes straight into the power meter and the 16-bit output,
 // without the arrays of doubles between the steps. The results are those of Parser_DecodeSets,
 // SignalProcessing_MirrorSpectrum and the measuring functions of conversion/levels.h, bit for
-// bit. Needs AVX2; without it, or for other layouts, nothing is done and the caller takes the
-// general path.
+// bit. Needs AVX2 (and takes AVX-512 where the processor has it); without it, or for other
+// layouts, nothing is done and the caller takes the general path.
 
 #include <cstdint>
 #include <optional>
@@ -19,6 +19,7 @@ struct DirectPairs {
     bool swapBytes = false;
     bool swapIQ = false;       // the first value of a set is Q
     bool mirror = false;       // Q changes its sign after decoding
+    bool wide = false;         // the processor has AVX-512: eight sets per step
     double scale = 1.0;
     double firstOffset = 0.0;  // added to the first value of a set
     double secondOffset = 0.0;
@@ -29,11 +30,11 @@ struct DirectPairs {
 std::optional<DirectPairs> Conversion_DirectPairsFor(const ConversionSettings &settings);
 
 // Measures the first sets of `count` as Conversion_MeasureInLanes would after decoding them;
-// returns how many it took (a multiple of 8; the caller measures the rest).
+// returns how many it took (a multiple of 16; the caller measures the rest).
 int Conversion_MeasureDirectPairs(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter);
 
 // Measures and encodes the first sets of `count` as Conversion_MeasureAndEncodeInOrder would
-// after decoding them; returns how many it took (a multiple of 4; the caller does the rest).
+// after decoding them; returns how many it took (a multiple of 8; the caller does the rest).
 //  encoded : [size: 2 x count]
 int Conversion_MeasureAndEncodeDirectPairs(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter,
                                            int16_t *encoded);

@@ -1,5 +1,8 @@
 #include "conversion/levels.h"
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "configuration/vectorclones.h"
@@ -14,6 +17,69 @@ namespace {
 // Four doubles in one register; the compiler maps it to the target's vector instructions. The
 // products and sums are those of the plain expression, lane by lane (nothing is fused).
 typedef double Double4 __attribute__((vector_size(32)));
+typedef int64_t Int4 __attribute__((vector_size(32)));
+
+// ---- The in-order sum without its chain of additions ------------------------------------------
+// The plain loop `sum += p` waits for each addition before the next. While the sum stays within
+// one binade [2^(e-1), 2^e), every addition rounds to a multiple of the same unit u = 2^(e-53):
+// with S = sum / u (an integer) and P = p / u, the rounded sum is S + round(P), where round(P)
+// is P's nearest integer, except when P lies exactly halfway (then the even result of S + P
+// wins, which depends on S). So a group of powers without such halfway cases, whose total keeps
+// the sum below 2^e, adds as integers: S + round(P0) + round(P1) + ..., in any order, exactly.
+// Every other group (a halfway case, NaN or infinity, a sum of zero, crossing into the next
+// binade) is added by the plain loop.
+
+constexpr int kGroupPowers = 256;
+constexpr double kTwoTo52 = 4503599627370496.0;
+// Binades in which the unit and its inverse are normal doubles.
+constexpr int kLowestExponent = -900;
+constexpr int kHighestExponent = 900;
+
+// 2^exponent for a normal result.
+inline double PowerOfTwo(int exponent) { return std::bit_cast<double>(static_cast<uint64_t>(exponent + 1023) << 52); }
+
+inline void Splat(Double4 *vector, double value) { *vector = Double4{value, value, value, value}; }
+
+// Adds count powers (a multiple of 4) to *sum as integers of its unit when that gives the plain
+// loop's result; returns false, *sum untouched, otherwise.
+QUELVOR_VECTOR_CLONES bool AddGroupInUnits(double *sum, const double *powers, int count)
+{
+    if (!(*sum > 0.0)) return false;
+    // *sum lies in [2^(exponent - 1), 2^exponent); its unit and the unit's inverse are powers of
+    // two, built from their exponent bits.
+    const int exponent = static_cast<int>(std::bit_cast<uint64_t>(*sum) >> 52) - 1022;
+    if (exponent < kLowestExponent || exponent > kHighestExponent) return false;
+    const double unit = PowerOfTwo(exponent - 53);
+    const double perUnit = PowerOfTwo(53 - exponent);
+    const int64_t units = static_cast<int64_t>(*sum * perUnit);  // exact: an integer in [2^52, 2^53)
+
+    Double4 scale, magic, zero, half;
+    Splat(&scale, perUnit);
+    Splat(&magic, kTwoTo52);
+    Splat(&zero, 0.0);
+    Splat(&half, 0.5);
+    Int4 refused = Int4{0, 0, 0, 0};
+    Int4 added = Int4{0, 0, 0, 0};
+    for (int k = 0; k + 4 <= count; k += 4) {
+        Double4 p;
+        std::memcpy(&p, powers + k, sizeof p);
+        p *= scale;  // exact: a power of two (a value too small to stay exact rounds to nothing anyway)
+        // Only 0 <= P < 2^52 is taken; NaN fails both comparisons.
+        const Int4 usable = (p >= zero) & (p < magic);
+        refused |= ~usable;
+        const Double4 taken = reinterpret_cast<Double4>(reinterpret_cast<Int4>(p) & usable);
+        // Adding 2^52 rounds to the nearest integer (ties to even) and leaves it in the low bits.
+        const Double4 rounded = taken + magic;
+        added += reinterpret_cast<Int4>(rounded) - reinterpret_cast<Int4>(magic);
+        const Double4 distance = (rounded - magic) - taken;  // exact
+        refused |= (distance == half) | (distance == -half);
+    }
+    if ((refused[0] | refused[1] | refused[2] | refused[3]) != 0) return false;
+    const int64_t total = units + ((added[0] + added[1]) + (added[2] + added[3]));
+    if (total >= (int64_t{1} << 53)) return false;  // the sum would reach the next binade
+    *sum = static_cast<double>(total) * unit;
+    return true;
+}
 
 // Vectors are only passed by pointer: a 32-byte vector by value would differ in its calling
 // convention between the AVX2 build and the baseline one.
@@ -33,59 +99,66 @@ double LargestLane(const Double4 *maxima, double maximum)
 __attribute__((target("avx2"))) int MeasureAndEncodeAvx2(PowerMeter &meter, const double *i, const double *q,
                                                          int count, int16_t *pairs)
 {
-    double sum = meter.sum;
     __m256d maxima = _mm256_set1_pd(meter.maximum);
-    alignas(32) double power[4];
-    int k = 0;
-    for (; k + 4 <= count; k += 4) {
-        const __m256d inI = _mm256_loadu_pd(i + k);
-        const __m256d inQ = _mm256_loadu_pd(q + k);
-        const __m256d powers = _mm256_add_pd(_mm256_mul_pd(inI, inI), _mm256_mul_pd(inQ, inQ));
-        maxima = _mm256_max_pd(powers, maxima);  // powers > maxima ? powers : maxima, lane by lane
-        _mm256_store_pd(power, powers);
-        sum += power[0];
-        sum += power[1];
-        sum += power[2];
-        sum += power[3];
-        Conversion_StoreFourPairsAvx2(inI, inQ, pairs + 2 * k);
+    alignas(32) double powers[kGroupPowers];
+    const int whole = count - count % 4;
+    for (int first = 0; first < whole; first += kGroupPowers) {
+        const int n = std::min(kGroupPowers, whole - first);
+        for (int k = 0; k < n; k += 4) {
+            const __m256d inI = _mm256_loadu_pd(i + first + k);
+            const __m256d inQ = _mm256_loadu_pd(q + first + k);
+            const __m256d power = _mm256_add_pd(_mm256_mul_pd(inI, inI), _mm256_mul_pd(inQ, inQ));
+            maxima = _mm256_max_pd(power, maxima);  // power > maxima ? power : maxima, lane by lane
+            _mm256_store_pd(powers + k, power);
+            Conversion_StoreFourPairsAvx2(inI, inQ, pairs + 2 * (first + k));
+        }
+        meter.sum = Conversion_AddInOrder(meter.sum, powers, n);
     }
-    _mm256_store_pd(power, maxima);
-    double maximum = meter.maximum;
-    for (const double lane : power) maximum = Larger(lane, maximum);
-    meter.sum = sum;
-    meter.maximum = maximum;
-    return k;
+    alignas(32) double lanes[4];
+    _mm256_store_pd(lanes, maxima);
+    for (const double lane : lanes) meter.maximum = Larger(lane, meter.maximum);
+    return whole;
 }
 #endif
 
 }  // namespace
 
+double Conversion_AddInOrder(double sum, const double *powers, int count)
+{
+    for (int first = 0; first < count; first += kGroupPowers) {
+        const int n = std::min(kGroupPowers, count - first);
+        const int whole = n - n % 4;
+        int k = whole > 0 && AddGroupInUnits(&sum, powers + first, whole) ? whole : 0;
+        for (; k < n; ++k) sum += powers[first + k];
+    }
+    return sum;
+}
+
 // Built for AVX2 and for the baseline; the loader picks the one the processor runs.
 QUELVOR_VECTOR_CLONES void Conversion_MeasureInOrder(PowerMeter &meter, const double *i,
                                                                                  const double *q, int count)
 {
-    double sum = meter.sum;
     Double4 maxima = {meter.maximum, meter.maximum, meter.maximum, meter.maximum};
-    int k = 0;
-    for (; k + 4 <= count; k += 4) {
-        Double4 inI, inQ;
-        Load4(&inI, i + k);
-        Load4(&inQ, q + k);
-        const Double4 power = inI * inI + inQ * inQ;
-        maxima = power > maxima ? power : maxima;
-        sum += power[0];
-        sum += power[1];
-        sum += power[2];
-        sum += power[3];
+    double maximum = meter.maximum;
+    double powers[kGroupPowers];
+    for (int first = 0; first < count; first += kGroupPowers) {
+        const int n = std::min(kGroupPowers, count - first);
+        int k = 0;
+        for (; k + 4 <= n; k += 4) {
+            Double4 inI, inQ;
+            Load4(&inI, i + first + k);
+            Load4(&inQ, q + first + k);
+            const Double4 power = inI * inI + inQ * inQ;
+            maxima = power > maxima ? power : maxima;
+            std::memcpy(powers + k, &power, sizeof power);
+        }
+        for (; k < n; ++k) {
+            powers[k] = i[first + k] * i[first + k] + q[first + k] * q[first + k];
+            maximum = Larger(powers[k], maximum);
+        }
+        meter.sum = Conversion_AddInOrder(meter.sum, powers, n);
     }
-    double maximum = LargestLane(&maxima, meter.maximum);
-    for (; k < count; ++k) {
-        const double power = i[k] * i[k] + q[k] * q[k];
-        sum += power;
-        maximum = Larger(power, maximum);
-    }
-    meter.sum = sum;
-    meter.maximum = maximum;
+    meter.maximum = LargestLane(&maxima, maximum);
 }
 
 QUELVOR_VECTOR_CLONES void Conversion_MeasureInLanes(PowerMeter &meter, const double *i,

@@ -10,6 +10,11 @@ struct PowerMeter {
     double maximum = 0.0;  // the largest power; a NaN power never counts
 };
 
+// Adds powers[0] ... powers[count - 1] to sum one after the other and returns the result: the
+// bits of the plain loop `for (k...) sum += powers[k]`, reached without waiting for each addition
+// in turn (see levels.cpp).
+double Conversion_AddInOrder(double sum, const double *powers, int count);
+
 // Measures `count` pairs. The powers are added to the sum one after the other in pair order, so
 // the sum rounds exactly as in a plain loop over the pairs, whatever the blocks are.
 void Conversion_MeasureInOrder(PowerMeter &meter, const double *i, const double *q, int count);

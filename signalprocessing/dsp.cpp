@@ -56,13 +56,14 @@ void FilterOne(const PhaseView &phase, const double *i, const double *q, double 
 // neighbouring stream values, four outputs fill one vector, and the wide loop needs no gathers.
 // Each output still adds the same products in entry order from 0.0, bit for bit.
 
-// Four doubles in one register (AVX2, or two SSE2 registers in the baseline build). Only ever a
-// local: as a parameter its calling convention would differ between the two builds.
+// Four doubles in one register (AVX2, or two SSE2 registers in the baseline build), and eight
+// (AVX-512). Only ever locals: as parameters their calling conventions would differ between
+// the builds.
 typedef double Double4 __attribute__((vector_size(32)));
+typedef double Double8 __attribute__((vector_size(64)));
 
-// Outputs of one tile of the wide loop: kWideVectors vectors of four neighbouring outputs.
+// Vectors of neighbouring outputs in one tile of the wide loop.
 constexpr int kWideVectors = 4;
-constexpr int kWideTile = 4 * kWideVectors;
 // Outputs per stream run: the streams of a run stay in the L1 and L2 caches.
 constexpr int kStreamRunOutputs = 2048;
 
@@ -80,45 +81,95 @@ int64_t FloorDiv(int64_t value, int64_t divisor)
     return quotient * divisor > value ? quotient - 1 : quotient;
 }
 
+// Every lane of *vector set to value (by pointer: see Double4).
+template <typename Vector>
+__attribute__((always_inline)) inline void Splat(Vector *vector, double value)
+{
+    *vector = Vector{};
+    for (std::size_t lane = 0; lane < sizeof(Vector) / sizeof(double); ++lane) (*vector)[lane] = value;
+}
+
 // The whole tiles of `count` outputs: output k adds coefficient[e] x stream value
 // entryStart[e] + k, in entry order. Writes outI[k * outStride]; returns the outputs done.
-QUELVOR_VECTOR_CLONES int FilterStreamTiles(const double *coefficients,
-                                                                        const int *entryStart, int entries,
-                                                                        const double *streamI,
-                                                                        const double *streamQ, double *outI,
-                                                                        double *outQ, std::ptrdiff_t outStride,
-                                                                        int count)
+// Vector holds the outputs of one register; each lane is its own sum.
+template <typename Vector>
+__attribute__((always_inline)) inline int FilterStreamTilesOf(const double *coefficients, const int *entryStart,
+                                                              int entries, const double *streamI,
+                                                              const double *streamQ, double *outI, double *outQ,
+                                                              std::ptrdiff_t outStride, int count)
 {
+    constexpr int kLanes = sizeof(Vector) / sizeof(double);
+    constexpr int kTile = kLanes * kWideVectors;
     int k = 0;
-    for (; k + kWideTile <= count; k += kWideTile) {
-        Double4 sumI[kWideVectors];
-        Double4 sumQ[kWideVectors];
+    for (; k + kTile <= count; k += kTile) {
+        Vector sumI[kWideVectors];
+        Vector sumQ[kWideVectors];
         for (int v = 0; v < kWideVectors; ++v) {
-            sumI[v] = Double4{0.0, 0.0, 0.0, 0.0};
-            sumQ[v] = Double4{0.0, 0.0, 0.0, 0.0};
+            Splat(&sumI[v], 0.0);
+            Splat(&sumQ[v], 0.0);
         }
         for (int e = 0; e < entries; ++e) {
-            const double c = coefficients[e];
-            const Double4 coefficient = Double4{c, c, c, c};
+            Vector coefficient;
+            Splat(&coefficient, coefficients[e]);
             const double *inI = streamI + entryStart[e] + k;
             const double *inQ = streamQ + entryStart[e] + k;
             for (int v = 0; v < kWideVectors; ++v) {
-                Double4 valueI;
-                Double4 valueQ;
-                std::memcpy(&valueI, inI + 4 * v, sizeof valueI);
-                std::memcpy(&valueQ, inQ + 4 * v, sizeof valueQ);
+                Vector valueI;
+                Vector valueQ;
+                std::memcpy(&valueI, inI + kLanes * v, sizeof valueI);
+                std::memcpy(&valueQ, inQ + kLanes * v, sizeof valueQ);
                 sumI[v] += coefficient * valueI;
                 sumQ[v] += coefficient * valueQ;
             }
         }
         for (int v = 0; v < kWideVectors; ++v) {
-            for (int lane = 0; lane < 4; ++lane) {
-                outI[(k + 4 * v + lane) * outStride] = sumI[v][lane];
-                outQ[(k + 4 * v + lane) * outStride] = sumQ[v][lane];
+            for (int lane = 0; lane < kLanes; ++lane) {
+                outI[(k + kLanes * v + lane) * outStride] = sumI[v][lane];
+                outQ[(k + kLanes * v + lane) * outStride] = sumQ[v][lane];
             }
         }
     }
     return k;
+}
+
+using TileFunction = int (*)(const double *coefficients, const int *entryStart, int entries, const double *streamI,
+                             const double *streamQ, double *outI, double *outQ, std::ptrdiff_t outStride, int count);
+
+QUELVOR_VECTOR_CLONES int FilterStreamTiles4(const double *coefficients, const int *entryStart, int entries,
+                                             const double *streamI, const double *streamQ, double *outI,
+                                             double *outQ, std::ptrdiff_t outStride, int count)
+{
+    return FilterStreamTilesOf<Double4>(coefficients, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
+                                        count);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx512f"))) int FilterStreamTiles8(const double *coefficients, const int *entryStart,
+                                                         int entries, const double *streamI, const double *streamQ,
+                                                         double *outI, double *outQ, std::ptrdiff_t outStride,
+                                                         int count)
+{
+    return FilterStreamTilesOf<Double8>(coefficients, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
+                                        count);
+}
+#endif
+
+// The wide loop for this processor and the outputs of its tile: eight-lane registers where the
+// processor has them (the same sums, twice as many per instruction).
+struct TileLoop {
+    TileFunction run;
+    int tile;
+};
+
+const TileLoop &WideLoop()
+{
+#if defined(__x86_64__)
+    static const TileLoop loop = __builtin_cpu_supports("avx512f") ? TileLoop{FilterStreamTiles8, 8 * kWideVectors}
+                                                                    : TileLoop{FilterStreamTiles4, 4 * kWideVectors};
+#else
+    static const TileLoop loop{FilterStreamTiles4, 4 * kWideVectors};
+#endif
+    return loop;
 }
 
 // Outputs 0 ... count - 1 of a run at input stride S, whole tiles only; returns the outputs done.
@@ -127,7 +178,8 @@ QUELVOR_VECTOR_CLONES int FilterStreamTiles(const double *coefficients,
 int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q, std::ptrdiff_t stride,
                        double *outI, double *outQ, std::ptrdiff_t outStride, int count)
 {
-    count -= count % kWideTile;
+    const TileLoop &wide = WideLoop();
+    count -= count % wide.tile;
     if (count <= 0 || phase.entries <= 0) return 0;
     int minimum = phase.offsets[0];
     int maximum = phase.offsets[0];
@@ -171,8 +223,8 @@ int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q,
             const int64_t r = phase.offsets[e] - group * stride;
             scratch.entryStart[e] = static_cast<int>(r * groups + group - firstGroup);
         }
-        FilterStreamTiles(phase.coefficients, scratch.entryStart.data(), phase.entries, scratch.i.data(),
-                          scratch.q.data(), outI + done * outStride, outQ + done * outStride, outStride, outputs);
+        wide.run(phase.coefficients, scratch.entryStart.data(), phase.entries, scratch.i.data(), scratch.q.data(),
+                 outI + done * outStride, outQ + done * outStride, outStride, outputs);
     }
     return count;
 }

@@ -176,10 +176,14 @@ TEST(WriteBehind, AppendsTheBlocksInOrderAsDirectWritesWould)
     ASSERT_GE(behind.handle, 0);
     ASSERT_GE(direct.handle, 0);
     std::mt19937 generator(6);
+    // Small blocks gather in one buffer; large ones fill it, do not fit in what is left, or are
+    // larger than a buffer.
+    std::vector<int> sizes;
+    for (int block = 0; block < 20; ++block) sizes.push_back(static_cast<int>(generator() % 3000));
+    for (int pairs : {400000, 200000, 0, 600000, 5, 1 << 19, 7}) sizes.push_back(pairs);
     {
         WriteBehind writer(behind);
-        for (int block = 0; block < 20; ++block) {
-            const int pairs = static_cast<int>(generator() % 3000);
+        for (const int pairs : sizes) {
             int16_t *buffer = writer.Buffer(pairs);
             for (int k = 0; k < 2 * pairs; ++k) buffer[k] = static_cast<int16_t>(generator());
             ASSERT_EQ(Conversion_WriteZmxEncoded(direct, pairs, buffer), 1);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -58,6 +59,66 @@ std::vector<double> EdgeValues()
     values.insert(values.end(), random.begin(), random.end());
     return values;
 }
+
+double PlainSum(double sum, const std::vector<double> &powers)
+{
+    for (const double p : powers) sum += p;
+    return sum;
+}
+
+uint64_t Bits(double value) { return std::bit_cast<uint64_t>(value); }
+
+// Sequences that take every way through the in-order sum: ordinary powers, powers whose units
+// often fall exactly halfway (integers scaled by powers of two), sums that cross binades,
+// zeros, NaN, infinity, values too large or too small for the shortcut, negative values.
+std::vector<std::vector<double>> SumCases()
+{
+    std::mt19937 generator(11);
+    std::uniform_real_distribution<double> exponent(-10.0, 20.0);
+    std::uniform_int_distribution<int> sample(-32768, 32767);
+    std::vector<std::vector<double>> cases(8);
+    for (int k = 0; k < 20000; ++k) cases[0].push_back(std::exp2(exponent(generator)));
+    for (int k = 0; k < 20000; ++k) {
+        const double i = sample(generator), q = sample(generator);
+        cases[1].push_back(std::ldexp(i * i + q * q, -30));
+        cases[2].push_back(i * i + q * q);
+    }
+    cases[3] = cases[0];
+    cases[3][7777] = kNaN;
+    cases[4] = cases[0];
+    cases[4][12345] = kInfinity;
+    cases[5] = std::vector<double>(3000, 0.0);
+    cases[5].insert(cases[5].end(), cases[0].begin(), cases[0].begin() + 3000);
+    for (int k = 0; k < 4000; ++k) cases[6].push_back(k % 3 == 0 ? 1e300 : k % 3 == 1 ? 4.9e-324 : 1e-310);
+    cases[7] = cases[0];
+    for (std::size_t k = 0; k < cases[7].size(); k += 501) cases[7][k] = -cases[7][k];
+    return cases;
+}
+
+}  // namespace
+
+TEST(InOrderSum, EqualsThePlainLoopBitForBit)
+{
+    const double starts[] = {0.0, 1.0, 3.0e5, 1099511627775.5, 1e-300, 1e280, -2.0};
+    int checked = 0;
+    for (const std::vector<double> &powers : SumCases()) {
+        for (const double start : starts) {
+            const double plain = PlainSum(start, powers);
+            const double fast = Conversion_AddInOrder(start, powers.data(), static_cast<int>(powers.size()));
+            EXPECT_EQ(Bits(fast), Bits(plain)) << "case " << checked / 7 << " start " << start;
+            // Split into uneven calls, as blocks and chunks split a pass.
+            double split = start;
+            for (std::size_t first = 0; first < powers.size(); first += 1037) {
+                const int n = static_cast<int>(std::min<std::size_t>(1037, powers.size() - first));
+                split = Conversion_AddInOrder(split, powers.data() + first, n);
+            }
+            EXPECT_EQ(Bits(split), Bits(plain)) << "case " << checked / 7 << " start " << start;
+            ++checked;
+        }
+    }
+}
+
+namespace {
 
 }  // namespace
 
