@@ -2,20 +2,31 @@
 
 #include <algorithm>
 
+namespace {
+
+int64_t UsableSets(const InputFiles &files, const ConversionSettings &settings, int64_t position, int64_t totalSets)
+{
+    const int64_t bytesPerSet = std::max(settings.bytesPerSet, 1);
+    const int64_t end = files.inputSize - Settings_KnownLength(settings.trailerLength);
+    return std::clamp<int64_t>(std::min(totalSets, (end - position) / bytesPerSet), 0, totalSets);
+}
+
+}  // namespace
+
 ReadAhead::ReadAhead(const InputFiles &files, const ConversionSettings &settings, int64_t position,
                      int64_t totalSets, int blockSets)
     : files_(files),
       bytesPerSet_(std::max(settings.bytesPerSet, 1)),
-      endPosition_(files.inputSize - Settings_KnownLength(settings.trailerLength)),
       readQ_(settings.separateFiles && settings.qValueIndex >= 0),
       blockSets_(std::max(blockSets, 1)),
       slotSets_(blockSets_ * static_cast<int>(std::max<int64_t>(1, kSlotBytes / (blockSets_ * bytesPerSet_)))),
       position_(position),
-      setsLeft_(totalSets)
+      totalSets_(UsableSets(files, settings, position, totalSets)),
+      slotCount_((totalSets_ + slotSets_ - 1) / slotSets_)
 {
     const size_t slotBytes = static_cast<size_t>(slotSets_ * bytesPerSet_);
     for (Slot &slot : slots_) slot.bytes.resize(readQ_ ? 2 * slotBytes : slotBytes);
-    thread_ = std::thread([this] { ReadLoop(); });
+    for (int reader = 0; reader < kReaders; ++reader) threads_[reader] = std::thread([this, reader] { ReadLoop(reader); });
 }
 
 ReadAhead::~ReadAhead()
@@ -24,22 +35,29 @@ ReadAhead::~ReadAhead()
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    changed_.notify_all();
-    thread_.join();
+    for (std::condition_variable &freed : freed_) freed.notify_all();
+    for (std::thread &thread : threads_) thread.join();
 }
 
 RawBlock ReadAhead::Next()
 {
     if (current_ == nullptr || delivered_ == current_->sets.sets) {
+        if (ended_) return RawBlock{};
+        int64_t number;
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return filled_ > taken_ || finished_; });
-            if (filled_ == taken_) return RawBlock{};
-            current_ = &slots_[taken_ % kSlots];
+            if (taken_ == slotCount_) return RawBlock{};
+            const Slot &slot = slots_[taken_ % kSlots];
+            filled_.wait(lock, [&] { return slot.number == taken_; });
+            current_ = &slot;
             delivered_ = 0;
-            ++taken_;
+            number = taken_++;
         }
-        changed_.notify_all();  // the slot before is free again
+        // The slot before is free again: the buffer it may take next is read by one reader.
+        freed_[(number + kSlots - 1) % kReaders].notify_one();
+        // A buffer the file could not fill is the last one.
+        if (current_->sets.sets < std::min<int64_t>(slotSets_, totalSets_ - number * slotSets_)) ended_ = true;
+        if (current_->sets.sets == 0) return RawBlock{};
     }
     return NextOfCurrentSlot();
 }
@@ -54,42 +72,40 @@ RawBlock ReadAhead::NextOfCurrentSlot()
     return RawBlock{all.bytesI + skipped, all.bytesQ + skipped, sets};
 }
 
-// Reads the next sets into the slot; returns their count, 0 at the end.
-int ReadAhead::ReadSlot(Slot &slot)
+// Reads buffer `number` of the input into the slot: as many of its sets as the file delivers.
+RawBlock ReadAhead::ReadSlot(Slot &slot, int64_t number)
 {
-    const int64_t available = (endPosition_ - position_) / bytesPerSet_;
-    int64_t sets = std::min({int64_t{slotSets_}, setsLeft_, available});
-    if (sets < 1) return 0;
+    const int64_t first = number * slotSets_;
+    int64_t sets = std::min<int64_t>(slotSets_, totalSets_ - first);
+    const int64_t at = position_ + first * bytesPerSet_;
     const int64_t bytes = sets * bytesPerSet_;
     char *bytesI = slot.bytes.data();
     char *bytesQ = readQ_ ? bytesI + slotSets_ * bytesPerSet_ : bytesI;
-    sets = std::min(sets, Parser_ReadAt(files_.inputHandleI.get(), position_, bytesI, bytes) / bytesPerSet_);
-    if (readQ_) sets = std::min(sets, Parser_ReadAt(files_.inputHandleQ.get(), position_, bytesQ, bytes) / bytesPerSet_);
-    position_ += sets * bytesPerSet_;
-    setsLeft_ -= sets;
-    slot.sets = RawBlock{bytesI, bytesQ, static_cast<int>(sets)};
-    return static_cast<int>(sets);
+    sets = std::min(sets, std::max<int64_t>(Parser_ReadAt(files_.inputHandleI.get(), at, bytesI, bytes), 0) / bytesPerSet_);
+    if (readQ_)
+        sets = std::min(sets, std::max<int64_t>(Parser_ReadAt(files_.inputHandleQ.get(), at, bytesQ, bytes), 0) / bytesPerSet_);
+    return RawBlock{bytesI, bytesQ, static_cast<int>(sets)};
 }
 
-void ReadAhead::ReadLoop()
+// Reader r reads buffers r, r + kReaders, r + 2 kReaders, ... each into its slot once the
+// worker has handed that slot back.
+void ReadAhead::ReadLoop(int reader)
 {
-    for (;;) {
-        int64_t block;
+    for (int64_t number = reader; number < slotCount_; number += kReaders) {
+        Slot &slot = slots_[number % kSlots];
         {
             std::unique_lock lock(mutex_);
             // Every slot but the one the worker holds may be filled ahead.
-            changed_.wait(lock, [this] { return stop_ || filled_ < taken_ + kSlots - 1; });
+            freed_[reader].wait(lock, [&] { return stop_ || number < taken_ + kSlots - 1; });
             if (stop_) return;
-            block = filled_;
         }
-        const int sets = ReadSlot(slots_[block % kSlots]);
+        const RawBlock sets = ReadSlot(slot, number);
         {
             std::lock_guard lock(mutex_);
-            if (sets > 0) ++filled_;
-            else finished_ = true;
+            slot.sets = sets;
+            slot.number = number;
         }
-        changed_.notify_all();
-        if (sets == 0) return;
+        filled_.notify_one();  // only the worker waits for a filled slot
     }
 }
 
@@ -105,7 +121,7 @@ WriteBehind::~WriteBehind()
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    changed_.notify_all();
+    queued_.notify_all();
     thread_.join();
 }
 
@@ -116,7 +132,7 @@ int16_t *WriteBehind::Buffer(int pairs)
     if (filling_ && slots_[submitted_ % kSlots].count + int64_t{pairs} > kSlotPairs) QueueFilling();
     if (!filling_) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return submitted_ - written_ < kSlots; });
+        written_.wait(lock, [this] { return submitted_ - done_ < kSlots; });
         slots_[submitted_ % kSlots].count = 0;
         filling_ = true;
     }
@@ -141,7 +157,7 @@ void WriteBehind::QueueFilling()
         ++submitted_;
         filling_ = false;
     }
-    changed_.notify_all();
+    queued_.notify_one();  // only the writer waits for a queued slot
 }
 
 bool WriteBehind::Failed()
@@ -155,7 +171,7 @@ int WriteBehind::Finish()
     if (filling_ && slots_[submitted_ % kSlots].count > 0) QueueFilling();
     filling_ = false;
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return written_ == submitted_; });
+    written_.wait(lock, [this] { return done_ == submitted_; });
     return failed_ ? 0 : 1;
 }
 
@@ -166,9 +182,9 @@ void WriteBehind::WriteLoop()
         bool skip;
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return stop_ || written_ < submitted_; });
-            if (written_ == submitted_) return;  // stopped with nothing left to write
-            block = written_;
+            queued_.wait(lock, [this] { return stop_ || done_ < submitted_; });
+            if (done_ == submitted_) return;  // stopped with nothing left to write
+            block = done_;
             skip = failed_;
         }
         const Slot &slot = slots_[block % kSlots];
@@ -176,8 +192,8 @@ void WriteBehind::WriteLoop()
         {
             std::lock_guard lock(mutex_);
             if (!ok) failed_ = true;
-            ++written_;
+            ++done_;
         }
-        changed_.notify_all();
+        written_.notify_one();  // only the caller waits for a written slot
     }
 }

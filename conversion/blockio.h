@@ -27,6 +27,8 @@ struct RawBlock {
 // Reads the sets of a binary input from `position` on, in blocks of at most blockSets sets, up
 // to `totalSets` sets, as Parser_GetSetsFromFile would read them: a block is bounded by the
 // usable size and by what the file delivers (a file that shrank ends the reading early).
+// Two reader threads fill the buffers in turn: copying out of the page cache is most of the
+// work of a measuring pass, and one thread alone would leave the worker waiting.
 class ReadAhead {
 public:
     ReadAhead(const InputFiles &files, const ConversionSettings &settings, int64_t position, int64_t totalSets,
@@ -36,41 +38,45 @@ public:
     ReadAhead &operator=(const ReadAhead &) = delete;
 
     // The next block in file order, waiting for it if needed. Its bytes stay valid until the
-    // next call; a buffer whose blocks are all delivered is handed back to the reader.
+    // next call; a buffer whose blocks are all delivered is handed back to the readers.
     RawBlock Next();
 
 private:
-    static constexpr int kSlots = 3;
+    static constexpr int kReaders = 2;
+    static constexpr int kSlots = 4;
     static constexpr int64_t kSlotBytes = int64_t{1} << 20;  // at least one block
     struct Slot {
         std::vector<char> bytes;  // I bytes, then the Q bytes of separate files
         RawBlock sets;            // all the sets the slot holds
+        int64_t number = -1;      // which buffer of the input it holds; -1 while none
     };
-    void ReadLoop();
-    int ReadSlot(Slot &slot);
+    void ReadLoop(int reader);
+    RawBlock ReadSlot(Slot &slot, int64_t number);
     RawBlock NextOfCurrentSlot();
 
     const InputFiles &files_;
     const int64_t bytesPerSet_;
-    const int64_t endPosition_;  // where the usable data ends
     const bool readQ_;
     const int blockSets_;
     const int slotSets_;         // a whole number of blocks
-    int64_t position_;
-    int64_t setsLeft_;
+    const int64_t position_;     // of the first set
+    const int64_t totalSets_;    // what the interval and the usable size allow
+    const int64_t slotCount_;    // buffers needed for them
 
     // The worker's side, touched only by Next.
     const Slot *current_ = nullptr;  // the slot whose blocks are being delivered
     int delivered_ = 0;              // its sets delivered so far
+    bool ended_ = false;             // a short buffer (the file shrank) was the last
 
     Slot slots_[kSlots];
     std::mutex mutex_;
-    std::condition_variable changed_;
-    int64_t filled_ = 0;    // slots read so far
-    int64_t taken_ = 0;     // slots the worker has started on so far
-    bool finished_ = false; // the reader filled its last slot
+    // Separate signals for the two directions, so that a wake-up reaches only a thread that
+    // waits for it (each one costs a system call, and on virtual machines far more).
+    std::condition_variable filled_;            // a reader filled a slot: the worker may go on
+    std::condition_variable freed_[kReaders];   // the worker handed back the slot this reader needs
+    int64_t taken_ = 0;     // buffers the worker has started on so far
     bool stop_ = false;
-    std::thread thread_;
+    std::thread threads_[kReaders];
 };
 
 // Appends encoded pairs to a .wv file on a writer thread. Between construction and Finish the
@@ -94,7 +100,7 @@ public:
 
 private:
     static constexpr int kSlots = 3;
-    static constexpr int kSlotPairs = 1 << 17;  // 2 MiB of pairs; one larger block still fits
+    static constexpr int kSlotPairs = 1 << 18;  // 1 MiB of pairs; one larger block still fits
     struct Slot {
         std::vector<int16_t> pairs;
         int count = 0;
@@ -106,9 +112,10 @@ private:
     Slot slots_[kSlots];
     bool filling_ = false;   // the caller is filling slot submitted_ % kSlots
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable queued_;   // a slot was queued: the writer may go on
+    std::condition_variable written_;  // a slot was written: the caller may fill it again
     int64_t submitted_ = 0;  // slots queued so far
-    int64_t written_ = 0;    // slots the writer is done with
+    int64_t done_ = 0;       // slots the writer is done with
     bool failed_ = false;
     bool stop_ = false;
     std::thread thread_;

@@ -139,6 +139,22 @@ TEST(ReadAhead, SeparateFilesAndMarkerColumnsDecodeAsThePlainReader)
     EXPECT_EQ(ReadAhead_(files, s, 0, 5000, 700).q, ReadPlainly(files, s, 0, 5000, 700).q);
 }
 
+TEST(ReadAhead, AFileThatShrankEndsTheReadingWhereItsDataEnds)
+{
+    TempDir dir;
+    const std::string path = dir.file("in.bin");
+    testsupport::WriteFile(path, RandomBytes(4 * 600000, 8));  // several buffers of the reader
+    InputFiles files;
+    ASSERT_EQ(Parser_OpenFiles(files, path.c_str(), nullptr, 0), 1);
+    ASSERT_EQ(::truncate(path.c_str(), 4 * 300001 + 2), 0);  // after the size was taken
+    const ConversionSettings s = BinarySettings(kInt16, 2, 2);
+    for (const int blockSets : {1000, 100000}) {
+        const Sets ahead = ReadAhead_(files, s, 0, 600000, blockSets);
+        EXPECT_EQ(ahead.i.size(), 300001u) << blockSets;
+        EXPECT_EQ(ahead.i, ReadPlainly(files, s, 0, 600000, blockSets).i) << blockSets;
+    }
+}
+
 TEST(ReadAhead, StoppedEarlyItEndsWithoutReadingOn)
 {
     TempDir dir;
