@@ -100,6 +100,7 @@ private:
                              int16_t *encoded);
     static void MeasureAndEncode(MeasureFunction measure, PowerMeter &meter, const double *i, const double *q,
                                  int count, int16_t *encoded);
+    void DecodeForFilter(const RawBlock &raw, int count, const BlockSlot &slot);
     void ProcessUnfiltered(const ProcessingChain &chain, MeasureFunction measure, PowerMeter &meter,
                            const RawBlock *raw, const DirectPairs *direct, const BlockSlot &slot, int setsBefore,
                            int count, int16_t *encoded);
@@ -284,7 +285,7 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
 
         int outCount = count;
         if (chain.filter != nullptr) {
-            if (binary) (void)Parser_DecodeSets(s, raw.bytesI, raw.bytesQ, count, slot.i, slot.q);
+            if (binary) DecodeForFilter(raw, count, slot);
             SignalProcessing_ProcessBlock(framing_, chain, count, processed, total, &outCount);
         }
         if (int64_t{pairs} + outCount > kMaxOutputPairs) {
@@ -344,6 +345,37 @@ void Worker::MeasureAndEncode(MeasureFunction measure, PowerMeter &meter, const 
         const int n = std::min(kChunkSets, count - first);
         MeasureChunk(measure, meter, i + first, q + first, n, encoded == nullptr ? nullptr : encoded + 2 * first);
     }
+}
+
+// One part of a block to decode: sets first ... first + count - 1.
+struct DecodePart {
+    const ConversionSettings *settings;
+    const RawBlock *raw;
+    const BlockSlot *slot;
+    int first;
+    int count;
+};
+
+void DecodeThePart(void *context)
+{
+    const DecodePart &part = *static_cast<const DecodePart *>(context);
+    const int64_t skipped = int64_t{part.first} * part.settings->bytesPerSet;
+    (void)Parser_DecodeSets(*part.settings, part.raw->bytesI + skipped, part.raw->bytesQ + skipped, part.count,
+                            part.slot->i + part.first, part.slot->q + part.first);
+}
+
+// The filter reads whole blocks of decoded sets. Writing them out of the cache is slow enough
+// to hold up the filter, so the filter's helper thread decodes the second half meanwhile.
+void Worker::DecodeForFilter(const RawBlock &raw, int count, const BlockSlot &slot)
+{
+    const ConversionSettings &s = session_.settings;
+    HelperThread *helper = framing_.helper.get();
+    const int firstCount = helper != nullptr && count >= 2 * kChunkSets ? count / 2 : count;
+    DecodePart first{&s, &raw, &slot, 0, firstCount};
+    DecodePart second{&s, &raw, &slot, firstCount, count - firstCount};
+    if (second.count > 0) helper->Start(DecodeThePart, &second);
+    DecodeThePart(&first);
+    if (second.count > 0) helper->Wait();
 }
 
 // Without the filter every set gives one output pair: each chunk is decoded (binary input),
