@@ -9,3 +9,14 @@
 #else
 #define QUELVOR_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #endif
+
+// GCC's AVX-512 intrinsics pass a deliberately undefined register through, which its flow
+// analysis reports as maybe uninitialized; code using them sits between these two.
+#if defined(__clang__)
+#define QUELVOR_AVX512_CODE_BEGIN
+#define QUELVOR_AVX512_CODE_END
+#else
+#define QUELVOR_AVX512_CODE_BEGIN \
+    _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wmaybe-uninitialized\"")
+#define QUELVOR_AVX512_CODE_END _Pragma("GCC diagnostic pop")
+#endif

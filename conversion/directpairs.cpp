@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "configuration/vectorclones.h"
 #include "parser/formats.h"
 
 #if defined(__x86_64__)
@@ -163,10 +164,7 @@ __attribute__((target("avx2"))) int MeasureAndEncodeInOrder(const DirectPairs &p
 
 #define QUELVOR_AVX512 __attribute__((target("avx512f,avx512bw")))
 
-// GCC's AVX-512 intrinsics pass a deliberately undefined register through; its flow analysis
-// reports that as maybe uninitialized.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+QUELVOR_AVX512_CODE_BEGIN
 
 struct EightSets {
     __m512d first;
@@ -305,7 +303,7 @@ QUELVOR_AVX512 int MeasureAndEncodeInOrder8(const DirectPairs &pairs, const char
     return whole;
 }
 
-#pragma GCC diagnostic pop
+QUELVOR_AVX512_CODE_END
 
 }  // namespace
 

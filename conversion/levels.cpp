@@ -9,6 +9,8 @@
 
 #include "conversion/wvwriter.h"
 #if defined(__x86_64__)
+#include <immintrin.h>
+
 #include "conversion/pairencoding.h"
 #endif
 
@@ -40,27 +42,52 @@ inline double PowerOfTwo(int exponent) { return std::bit_cast<double>(static_cas
 
 inline void Splat(Double4 *vector, double value) { *vector = Double4{value, value, value, value}; }
 
-// Adds count powers (a multiple of 4) to *sum as integers of its unit when that gives the plain
-// loop's result; returns false, *sum untouched, otherwise.
-QUELVOR_VECTOR_CLONES bool AddGroupInUnits(double *sum, const double *powers, int count)
-{
-    if (!(*sum > 0.0)) return false;
-    // *sum lies in [2^(exponent - 1), 2^exponent); its unit and the unit's inverse are powers of
-    // two, built from their exponent bits.
-    const int exponent = static_cast<int>(std::bit_cast<uint64_t>(*sum) >> 52) - 1022;
-    if (exponent < kLowestExponent || exponent > kHighestExponent) return false;
-    const double unit = PowerOfTwo(exponent - 53);
-    const double perUnit = PowerOfTwo(53 - exponent);
-    const int64_t units = static_cast<int64_t>(*sum * perUnit);  // exact: an integer in [2^52, 2^53)
+// The sum as a whole number of its units, while it lies in a binade where the unit and its
+// inverse are normal doubles.
+struct SumInUnits {
+    double unit;
+    double perUnit;
+    int64_t units;  // an integer in [2^52, 2^53)
+};
 
+bool InUnits(double sum, SumInUnits *inUnits)
+{
+    if (!(sum > 0.0)) return false;
+    // sum lies in [2^(exponent - 1), 2^exponent); its unit and the unit's inverse are powers of
+    // two, built from their exponent bits.
+    const int exponent = static_cast<int>(std::bit_cast<uint64_t>(sum) >> 52) - 1022;
+    if (exponent < kLowestExponent || exponent > kHighestExponent) return false;
+    inUnits->unit = PowerOfTwo(exponent - 53);
+    inUnits->perUnit = PowerOfTwo(53 - exponent);
+    inUnits->units = static_cast<int64_t>(sum * inUnits->perUnit);  // exact
+    return true;
+}
+
+// The sum after `added` units, unless it would reach the next binade (whose unit is larger).
+bool AddUnits(const SumInUnits &inUnits, int64_t added, double *sum)
+{
+    const int64_t total = inUnits.units + added;
+    if (total >= (int64_t{1} << 53)) return false;
+    *sum = static_cast<double>(total) * inUnits.unit;
+    return true;
+}
+
+// Adds the first powers (a whole number of vectors, all of them or none) to *sum as integers of
+// its unit when that gives the plain loop's result. Returns how many it added: 0, *sum
+// untouched, when the group must be added plainly.
+QUELVOR_VECTOR_CLONES int AddGroupInUnits4(double *sum, const double *powers, int count)
+{
+    count -= count % 4;
+    SumInUnits inUnits;
+    if (count <= 0 || !InUnits(*sum, &inUnits)) return 0;
     Double4 scale, magic, zero, half;
-    Splat(&scale, perUnit);
+    Splat(&scale, inUnits.perUnit);
     Splat(&magic, kTwoTo52);
     Splat(&zero, 0.0);
     Splat(&half, 0.5);
     Int4 refused = Int4{0, 0, 0, 0};
     Int4 added = Int4{0, 0, 0, 0};
-    for (int k = 0; k + 4 <= count; k += 4) {
+    for (int k = 0; k < count; k += 4) {
         Double4 p;
         std::memcpy(&p, powers + k, sizeof p);
         p *= scale;  // exact: a power of two (a value too small to stay exact rounds to nothing anyway)
@@ -74,11 +101,51 @@ QUELVOR_VECTOR_CLONES bool AddGroupInUnits(double *sum, const double *powers, in
         const Double4 distance = (rounded - magic) - taken;  // exact
         refused |= (distance == half) | (distance == -half);
     }
-    if ((refused[0] | refused[1] | refused[2] | refused[3]) != 0) return false;
-    const int64_t total = units + ((added[0] + added[1]) + (added[2] + added[3]));
-    if (total >= (int64_t{1} << 53)) return false;  // the sum would reach the next binade
-    *sum = static_cast<double>(total) * unit;
-    return true;
+    if ((refused[0] | refused[1] | refused[2] | refused[3]) != 0) return 0;
+    return AddUnits(inUnits, (added[0] + added[1]) + (added[2] + added[3]), sum) ? count : 0;
+}
+
+using GroupAdder = int (*)(double *sum, const double *powers, int count);
+
+#if defined(__x86_64__)
+QUELVOR_AVX512_CODE_BEGIN
+// The same steps on eight lanes, with AVX-512's comparison masks.
+__attribute__((target("avx512f"))) int AddGroupInUnits8(double *sum, const double *powers, int count)
+{
+    count -= count % 8;
+    SumInUnits inUnits;
+    if (count <= 0 || !InUnits(*sum, &inUnits)) return 0;
+    const __m512d scale = _mm512_set1_pd(inUnits.perUnit);
+    const __m512d magic = _mm512_set1_pd(kTwoTo52);
+    const __m512d zero = _mm512_setzero_pd();
+    __mmask8 refused = 0;
+    __m512i added = _mm512_setzero_si512();
+    for (int k = 0; k < count; k += 8) {
+        const __m512d p = _mm512_mul_pd(_mm512_loadu_pd(powers + k), scale);
+        const __mmask8 usable = _mm512_cmp_pd_mask(p, zero, _CMP_GE_OQ) & _mm512_cmp_pd_mask(p, magic, _CMP_LT_OQ);
+        refused |= static_cast<__mmask8>(~usable);
+        const __m512d taken = _mm512_maskz_mov_pd(usable, p);
+        const __m512d rounded = _mm512_add_pd(taken, magic);
+        added = _mm512_add_epi64(added, _mm512_sub_epi64(_mm512_castpd_si512(rounded), _mm512_castpd_si512(magic)));
+        const __m512d distance = _mm512_sub_pd(_mm512_sub_pd(rounded, magic), taken);
+        refused |= _mm512_cmp_pd_mask(distance, _mm512_set1_pd(0.5), _CMP_EQ_OQ) |
+                   _mm512_cmp_pd_mask(distance, _mm512_set1_pd(-0.5), _CMP_EQ_OQ);
+    }
+    if (refused != 0) return 0;
+    return AddUnits(inUnits, _mm512_reduce_add_epi64(added), sum) ? count : 0;
+}
+QUELVOR_AVX512_CODE_END
+#endif
+
+// Eight lanes where the processor has them: twice the powers per instruction.
+GroupAdder AddGroupInUnits()
+{
+#if defined(__x86_64__)
+    static const GroupAdder adder = __builtin_cpu_supports("avx512f") ? AddGroupInUnits8 : AddGroupInUnits4;
+#else
+    static const GroupAdder adder = AddGroupInUnits4;
+#endif
+    return adder;
 }
 
 // Vectors are only passed by pointer: a 32-byte vector by value would differ in its calling
@@ -127,9 +194,7 @@ double Conversion_AddInOrder(double sum, const double *powers, int count)
 {
     for (int first = 0; first < count; first += kGroupPowers) {
         const int n = std::min(kGroupPowers, count - first);
-        const int whole = n - n % 4;
-        int k = whole > 0 && AddGroupInUnits(&sum, powers + first, whole) ? whole : 0;
-        for (; k < n; ++k) sum += powers[first + k];
+        for (int k = AddGroupInUnits()(&sum, powers + first, n); k < n; ++k) sum += powers[first + k];
     }
     return sum;
 }
