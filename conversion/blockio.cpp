@@ -26,7 +26,8 @@ ReadAhead::ReadAhead(const InputFiles &files, const ConversionSettings &settings
 {
     const size_t slotBytes = static_cast<size_t>(slotSets_ * bytesPerSet_);
     for (Slot &slot : slots_) slot.bytes.resize(readQ_ ? 2 * slotBytes : slotBytes);
-    for (int reader = 0; reader < kReaders; ++reader) threads_[reader] = std::thread([this, reader] { ReadLoop(reader); });
+    for (int reader = 0; reader < kReaders; ++reader)
+        threads_[reader] = std::thread([this, reader] { ReadLoop(reader); });
 }
 
 ReadAhead::~ReadAhead()
@@ -81,9 +82,11 @@ RawBlock ReadAhead::ReadSlot(Slot &slot, int64_t number)
     const int64_t bytes = sets * bytesPerSet_;
     char *bytesI = slot.bytes.data();
     char *bytesQ = readQ_ ? bytesI + slotSets_ * bytesPerSet_ : bytesI;
-    sets = std::min(sets, std::max<int64_t>(Parser_ReadAt(files_.inputHandleI.get(), at, bytesI, bytes), 0) / bytesPerSet_);
-    if (readQ_)
-        sets = std::min(sets, std::max<int64_t>(Parser_ReadAt(files_.inputHandleQ.get(), at, bytesQ, bytes), 0) / bytesPerSet_);
+    const auto setsRead = [&](const FileHandle &handle, char *into) {
+        return std::max<int64_t>(Parser_ReadAt(handle.get(), at, into, bytes), 0) / bytesPerSet_;
+    };
+    sets = std::min(sets, setsRead(files_.inputHandleI, bytesI));
+    if (readQ_) sets = std::min(sets, setsRead(files_.inputHandleQ, bytesQ));
     return RawBlock{bytesI, bytesQ, static_cast<int>(sets)};
 }
 

@@ -58,9 +58,11 @@ struct Int16Sets {
     __attribute__((target("avx2"))) static FourSets Load(const char *at)
     {
         __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-        if constexpr (Swap) raw = _mm_shuffle_epi8(raw, _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
+        if constexpr (Swap)
+            raw = _mm_shuffle_epi8(raw, _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
         const __m256i split = SplitFirstAndSecond(_mm256_cvtepi16_epi32(raw));
-        return {_mm256_cvtepi32_pd(_mm256_castsi256_si128(split)), _mm256_cvtepi32_pd(_mm256_extracti128_si256(split, 1))};
+        return {_mm256_cvtepi32_pd(_mm256_castsi256_si128(split)),
+                _mm256_cvtepi32_pd(_mm256_extracti128_si256(split, 1))};
     }
 };
 
@@ -76,7 +78,8 @@ struct Float32Sets {
             raw = _mm256_shuffle_epi8(raw, reverse);
         }
         const __m256 split = _mm256_castsi256_ps(SplitFirstAndSecond(raw));
-        return {_mm256_cvtps_pd(_mm256_castps256_ps128(split)), _mm256_cvtps_pd(_mm256_extractf128_ps(split, 1))};
+        return {_mm256_cvtps_pd(_mm256_castps256_ps128(split)),
+                _mm256_cvtps_pd(_mm256_extractf128_ps(split, 1))};
     }
 };
 
