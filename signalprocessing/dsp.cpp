@@ -9,6 +9,7 @@
 
 #include "configuration/vectorclones.h"
 
+
 namespace {
 
 // 2 pi as the frequency shift uses it; the literal keeps shifted values reproducible.
@@ -72,7 +73,11 @@ constexpr int kStreamRunOutputs = 2048;
 struct StreamScratch {
     std::vector<double> i, q;
     std::vector<int> entryStart;
+    std::vector<double> splatted;  // each coefficient kSplatLanes times: a vector is one load
 };
+
+// Lanes of the widest vector the wide loop uses.
+constexpr int kSplatLanes = 8;
 thread_local StreamScratch streamScratch;
 
 int64_t FloorDiv(int64_t value, int64_t divisor)
@@ -81,19 +86,11 @@ int64_t FloorDiv(int64_t value, int64_t divisor)
     return quotient * divisor > value ? quotient - 1 : quotient;
 }
 
-// Every lane of *vector set to value (by pointer: see Double4).
-template <typename Vector>
-__attribute__((always_inline)) inline void Splat(Vector *vector, double value)
-{
-    *vector = Vector{};
-    for (std::size_t lane = 0; lane < sizeof(Vector) / sizeof(double); ++lane) (*vector)[lane] = value;
-}
-
-// The whole tiles of `count` outputs: output k adds coefficient[e] x stream value
+// The whole tiles of `count` outputs: output k adds coefficient e x stream value
 // entryStart[e] + k, in entry order. Writes outI[k * outStride]; returns the outputs done.
 // Vector holds the outputs of one register; each lane is its own sum.
 template <typename Vector>
-__attribute__((always_inline)) inline int FilterStreamTilesOf(const double *coefficients, const int *entryStart,
+__attribute__((always_inline)) inline int FilterStreamTilesOf(const double *splatted, const int *entryStart,
                                                               int entries, const double *streamI,
                                                               const double *streamQ, double *outI, double *outQ,
                                                               std::ptrdiff_t outStride, int count)
@@ -102,15 +99,11 @@ __attribute__((always_inline)) inline int FilterStreamTilesOf(const double *coef
     constexpr int kTile = kLanes * kWideVectors;
     int k = 0;
     for (; k + kTile <= count; k += kTile) {
-        Vector sumI[kWideVectors];
-        Vector sumQ[kWideVectors];
-        for (int v = 0; v < kWideVectors; ++v) {
-            Splat(&sumI[v], 0.0);
-            Splat(&sumQ[v], 0.0);
-        }
+        Vector sumI[kWideVectors] = {};  // every sum starts at +0.0
+        Vector sumQ[kWideVectors] = {};
         for (int e = 0; e < entries; ++e) {
             Vector coefficient;
-            Splat(&coefficient, coefficients[e]);
+            std::memcpy(&coefficient, splatted + kSplatLanes * e, sizeof coefficient);
             const double *inI = streamI + entryStart[e] + k;
             const double *inQ = streamQ + entryStart[e] + k;
             for (int v = 0; v < kWideVectors; ++v) {
@@ -132,24 +125,24 @@ __attribute__((always_inline)) inline int FilterStreamTilesOf(const double *coef
     return k;
 }
 
-using TileFunction = int (*)(const double *coefficients, const int *entryStart, int entries, const double *streamI,
+using TileFunction = int (*)(const double *splatted, const int *entryStart, int entries, const double *streamI,
                              const double *streamQ, double *outI, double *outQ, std::ptrdiff_t outStride, int count);
 
-QUELVOR_VECTOR_CLONES int FilterStreamTiles4(const double *coefficients, const int *entryStart, int entries,
+QUELVOR_VECTOR_CLONES int FilterStreamTiles4(const double *splatted, const int *entryStart, int entries,
                                              const double *streamI, const double *streamQ, double *outI,
                                              double *outQ, std::ptrdiff_t outStride, int count)
 {
-    return FilterStreamTilesOf<Double4>(coefficients, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
+    return FilterStreamTilesOf<Double4>(splatted, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
                                         count);
 }
 
 #if defined(__x86_64__)
-__attribute__((target("avx512f"))) int FilterStreamTiles8(const double *coefficients, const int *entryStart,
+__attribute__((target("avx512f"))) int FilterStreamTiles8(const double *splatted, const int *entryStart,
                                                          int entries, const double *streamI, const double *streamQ,
                                                          double *outI, double *outQ, std::ptrdiff_t outStride,
                                                          int count)
 {
-    return FilterStreamTilesOf<Double8>(coefficients, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
+    return FilterStreamTilesOf<Double8>(splatted, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
                                         count);
 }
 #endif
@@ -189,6 +182,9 @@ int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q,
     }
     StreamScratch &scratch = streamScratch;
     scratch.entryStart.resize(static_cast<std::size_t>(phase.entries));
+    scratch.splatted.resize(static_cast<std::size_t>(phase.entries) * kSplatLanes);
+    for (int e = 0; e < phase.entries; ++e)
+        std::fill_n(scratch.splatted.begin() + kSplatLanes * e, kSplatLanes, phase.coefficients[e]);
     for (int done = 0; done < count; done += kStreamRunOutputs) {
         const int outputs = std::min(kStreamRunOutputs, count - done);
         const double *runI = i + done * stride;
@@ -223,7 +219,7 @@ int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q,
             const int64_t r = phase.offsets[e] - group * stride;
             scratch.entryStart[e] = static_cast<int>(r * groups + group - firstGroup);
         }
-        wide.run(phase.coefficients, scratch.entryStart.data(), phase.entries, scratch.i.data(), scratch.q.data(),
+        wide.run(scratch.splatted.data(), scratch.entryStart.data(), phase.entries, scratch.i.data(), scratch.q.data(),
                  outI + done * outStride, outQ + done * outStride, outStride, outputs);
     }
     return count;
