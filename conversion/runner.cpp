@@ -132,8 +132,10 @@ void Worker::Run()
     const int jobCount = Gui_JobCount(session_.jobs);
     const ConversionSettings &s = session_.settings;
     filterOn_ = s.tapCount > 1;
-    if (filterOn_)
+    if (filterOn_) {
         SignalProcessing_InitConversionFilter(bank_, s.cutoffFraction, s.tapCount, s.windowCode, s.outputRateTenths);
+        SignalProcessing_InitBlockFraming(framing_, kFilterBlockSets);
+    }
     Emit(MakeEvent(ConversionEvent::Kind::RunStarted));
     for (int job = 0; job < jobCount && !aborted_; ++job) ConvertJob(job);
     Parser_Terminate(session_);
@@ -257,7 +259,7 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
     // Binary input is read ahead on the second core; text is parsed where it is read.
     const bool binary = !Parser_IsTextFormat(s.sampleFormat);
     std::optional<ReadAhead> reader;
-    if (binary) reader.emplace(session_.files, s, posI, total, kBlockSets);
+    if (binary) reader.emplace(session_.files, s, posI, total, framing_.blockSets);
     std::optional<WriteBehind> writer;
     if (pass == 1) writer.emplace(file);
     // The measuring pass of binary input only needs its peak: its sum of powers reaches a report
