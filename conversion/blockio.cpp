@@ -25,7 +25,7 @@ ReadAhead::ReadAhead(const InputFiles &files, const ConversionSettings &settings
       slotCount_((totalSets_ + slotSets_ - 1) / slotSets_)
 {
     const size_t slotBytes = static_cast<size_t>(slotSets_ * bytesPerSet_);
-    for (Slot &slot : slots_) slot.bytes.resize(readQ_ ? 2 * slotBytes : slotBytes);
+    for (Slot &slot : slots_) slot.bytes.Grow(readQ_ ? 2 * slotBytes : slotBytes);
     for (int reader = 0; reader < kReaders; ++reader)
         threads_[reader] = std::thread([this, reader] { ReadLoop(reader); });
 }
@@ -142,7 +142,7 @@ int16_t *WriteBehind::Buffer(int pairs)
     // Only this thread touches the slot being filled: submitted_ changes here alone.
     Slot &slot = slots_[submitted_ % kSlots];
     const size_t values = 2 * (static_cast<size_t>(slot.count) + static_cast<size_t>(pairs));
-    if (slot.pairs.size() < values) slot.pairs.resize(std::max(values, 2 * static_cast<size_t>(kSlotPairs)));
+    slot.pairs.Grow(std::max(values, 2 * static_cast<size_t>(kSlotPairs)), 2 * static_cast<size_t>(slot.count));
     return slot.pairs.data() + 2 * static_cast<size_t>(slot.count);
 }
 

@@ -7,7 +7,10 @@
 // waking a thread costs far more than copying a block on some machines (virtual ones above
 // all), so each thread is woken once per buffer, not once per block.
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstddef>
+#include <memory>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -16,6 +19,29 @@
 #include "configuration/settings.h"
 #include "conversion/wvwriter.h"
 #include "parser/inputfiles.h"
+
+// A buffer whose elements are not cleared when it is made or grown: every element is written
+// before it is read, and clearing megabytes costs a page fault per page before any real work.
+template <typename T>
+class UnclearedBuffer {
+public:
+    T *data() { return elements_.get(); }
+    const T *data() const { return elements_.get(); }
+    std::size_t size() const { return size_; }
+    // At least `size` elements, keeping the first `kept` ones.
+    void Grow(std::size_t size, std::size_t kept = 0)
+    {
+        if (size <= size_) return;
+        std::unique_ptr<T[]> grown(new T[size]);
+        std::copy(elements_.get(), elements_.get() + std::min(kept, size_), grown.get());
+        elements_ = std::move(grown);
+        size_ = size;
+    }
+
+private:
+    std::unique_ptr<T[]> elements_;
+    std::size_t size_ = 0;
+};
 
 // A block as the reader delivered it: the raw bytes of `sets` consecutive sets.
 struct RawBlock {
@@ -46,7 +72,7 @@ private:
     static constexpr int kSlots = 4;
     static constexpr int64_t kSlotBytes = int64_t{1} << 20;  // at least one block
     struct Slot {
-        std::vector<char> bytes;  // I bytes, then the Q bytes of separate files
+        UnclearedBuffer<char> bytes;  // I bytes, then the Q bytes of separate files
         RawBlock sets;            // all the sets the slot holds
         int64_t number = -1;      // which buffer of the input it holds; -1 while none
     };
@@ -102,7 +128,7 @@ private:
     static constexpr int kSlots = 3;
     static constexpr int kSlotPairs = 1 << 18;  // 1 MiB of pairs; one larger block still fits
     struct Slot {
-        std::vector<int16_t> pairs;
+        UnclearedBuffer<int16_t> pairs;
         int count = 0;
     };
     void QueueFilling();

@@ -74,7 +74,6 @@ public:
     Worker(RunState &run, ConversionObserver observer, WorkerInput input)
         : run_(run), observer_(std::move(observer))
     {
-        SignalProcessing_InitBlockFraming(framing_, kBlockSets);
         session_.record = input.record;
         session_.tree = std::move(input.tree);
         session_.settings = std::move(input.settings);
@@ -132,10 +131,12 @@ void Worker::Run()
     const int jobCount = Gui_JobCount(session_.jobs);
     const ConversionSettings &s = session_.settings;
     filterOn_ = s.tapCount > 1;
-    if (filterOn_) {
+    if (filterOn_)
         SignalProcessing_InitConversionFilter(bank_, s.cutoffFraction, s.tapCount, s.windowCode, s.outputRateTenths);
-        SignalProcessing_InitBlockFraming(framing_, kFilterBlockSets);
-    }
+    // The framing holds what the filter reads and what text parses into; binary input without
+    // the filter goes from the read buffers to the output and leaves it unallocated.
+    if (filterOn_ || Parser_IsTextFormat(s.sampleFormat))
+        SignalProcessing_InitBlockFraming(framing_, filterOn_ ? kFilterBlockSets : kBlockSets);
     Emit(MakeEvent(ConversionEvent::Kind::RunStarted));
     for (int job = 0; job < jobCount && !aborted_; ++job) ConvertJob(job);
     Parser_Terminate(session_);
@@ -395,11 +396,10 @@ void Worker::ProcessUnfiltered(const ProcessingChain &chain, MeasureFunction mea
     }
     for (int first = done; first < count; first += kChunkSets) {
         const int n = std::min(kChunkSets, count - first);
-        double *i = slot.i + first;
-        double *q = slot.q + first;
+        // Binary sets are decoded into the chunk buffers; text was parsed into the block slot.
+        double *i = raw != nullptr ? chunkI_.data() : slot.i + first;
+        double *q = raw != nullptr ? chunkQ_.data() : slot.q + first;
         if (raw != nullptr) {
-            i = chunkI_.data();
-            q = chunkQ_.data();
             const int64_t skipped = int64_t{first} * s.bytesPerSet;
             (void)Parser_DecodeSets(s, raw->bytesI + skipped, raw->bytesQ + skipped, n, i, q);
         }
