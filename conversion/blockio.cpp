@@ -1,8 +1,22 @@
 #include "conversion/blockio.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace {
+
+// When both cores compute (the filter's two threads), the copying threads give way to them:
+// they need a fraction of a core, and a computing thread that has to wait for one of them holds
+// up the other at the end of every block; at a lower priority they run in the gaps instead.
+// Best effort: the thread's priority only ever goes down, which needs no permission.
+constexpr int kCopyingThreadNice = 5;
+
+void GiveWayToComputing(bool giveWay)
+{
+    if (giveWay) (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kCopyingThreadNice);
+}
 
 int64_t UsableSets(const InputFiles &files, const ConversionSettings &settings, int64_t position, int64_t totalSets)
 {
@@ -14,7 +28,7 @@ int64_t UsableSets(const InputFiles &files, const ConversionSettings &settings, 
 }  // namespace
 
 ReadAhead::ReadAhead(const InputFiles &files, const ConversionSettings &settings, int64_t position,
-                     int64_t totalSets, int blockSets)
+                     int64_t totalSets, int blockSets, bool giveWay)
     : files_(files),
       bytesPerSet_(std::max(settings.bytesPerSet, 1)),
       readQ_(settings.separateFiles && settings.qValueIndex >= 0),
@@ -27,7 +41,10 @@ ReadAhead::ReadAhead(const InputFiles &files, const ConversionSettings &settings
     const size_t slotBytes = static_cast<size_t>(slotSets_ * bytesPerSet_);
     for (Slot &slot : slots_) slot.bytes.Grow(readQ_ ? 2 * slotBytes : slotBytes);
     for (int reader = 0; reader < kReaders; ++reader)
-        threads_[reader] = std::thread([this, reader] { ReadLoop(reader); });
+        threads_[reader] = std::thread([this, reader, giveWay] {
+            GiveWayToComputing(giveWay);
+            ReadLoop(reader);
+        });
 }
 
 ReadAhead::~ReadAhead()
@@ -112,9 +129,12 @@ void ReadAhead::ReadLoop(int reader)
     }
 }
 
-WriteBehind::WriteBehind(ZmxFile &file) : file_(file)
+WriteBehind::WriteBehind(ZmxFile &file, bool giveWay) : file_(file)
 {
-    thread_ = std::thread([this] { WriteLoop(); });
+    thread_ = std::thread([this, giveWay] {
+        GiveWayToComputing(giveWay);
+        WriteLoop();
+    });
 }
 
 WriteBehind::~WriteBehind()

@@ -57,8 +57,10 @@ struct RawBlock {
 // work of a measuring pass, and one thread alone would leave the worker waiting.
 class ReadAhead {
 public:
+    // giveWay: the reading threads run at a lower priority than the computing ones (see
+    // conversion/blockio.cpp); for work that keeps both cores busy computing.
     ReadAhead(const InputFiles &files, const ConversionSettings &settings, int64_t position, int64_t totalSets,
-              int blockSets);
+              int blockSets, bool giveWay = false);
     ~ReadAhead();
     ReadAhead(const ReadAhead &) = delete;
     ReadAhead &operator=(const ReadAhead &) = delete;
@@ -110,7 +112,7 @@ private:
 // gathered in a buffer and written together once it is full (or at Finish).
 class WriteBehind {
 public:
-    explicit WriteBehind(ZmxFile &file);
+    explicit WriteBehind(ZmxFile &file, bool giveWay = false);
     ~WriteBehind();  // waits for the writes already submitted
     WriteBehind(const WriteBehind &) = delete;
     WriteBehind &operator=(const WriteBehind &) = delete;

@@ -260,9 +260,11 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
     // Binary input is read ahead on the second core; text is parsed where it is read.
     const bool binary = !Parser_IsTextFormat(s.sampleFormat);
     std::optional<ReadAhead> reader;
-    if (binary) reader.emplace(session_.files, s, posI, total, framing_.blockSets);
+    // With the filter both cores compute; reading and writing take the gaps.
+    const bool giveWay = chain.filter != nullptr && framing_.helper != nullptr;
+    if (binary) reader.emplace(session_.files, s, posI, total, framing_.blockSets, giveWay);
     std::optional<WriteBehind> writer;
-    if (pass == 1) writer.emplace(file);
+    if (pass == 1) writer.emplace(file, giveWay);
     // The measuring pass of binary input only needs its peak: its sum of powers reaches a report
     // only when the job ends in it (a silent input, whose sum is 0 or NaN in any order, or an
     // abort), so it may be added in lanes. Text can end its measuring pass at the pair limit.
