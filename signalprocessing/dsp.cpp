@@ -80,6 +80,25 @@ struct StreamScratch {
 constexpr int kSplatLanes = 8;
 thread_local StreamScratch streamScratch;
 
+// even[k] = from[2k], odd[k] = from[2k + 1] for k < count: a stride-2 run's two streams.
+QUELVOR_VECTOR_CLONES void SplitEvenOdd(const double *from, int64_t count, double *even, double *odd)
+{
+    int64_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        Double4 low, high;
+        std::memcpy(&low, from + 2 * k, sizeof low);
+        std::memcpy(&high, from + 2 * k + 4, sizeof high);
+        const Double4 evens = __builtin_shufflevector(low, high, 0, 2, 4, 6);
+        const Double4 odds = __builtin_shufflevector(low, high, 1, 3, 5, 7);
+        std::memcpy(even + k, &evens, sizeof evens);
+        std::memcpy(odd + k, &odds, sizeof odds);
+    }
+    for (; k < count; ++k) {
+        even[k] = from[2 * k];
+        odd[k] = from[2 * k + 1];
+    }
+}
+
 int64_t FloorDiv(int64_t value, int64_t divisor)
 {
     const int64_t quotient = value / divisor;
@@ -198,21 +217,42 @@ int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q,
             scratch.i.resize(size);
             scratch.q.resize(size);
         }
+        // Groups whose set of stream r lies in minimum ... last; the others stay 0.
+        const auto beginOf = [&](int64_t r) {
+            return std::max<int64_t>(0, FloorDiv(minimum - r + stride - 1, stride) - firstGroup);
+        };
+        const auto endOf = [&](int64_t r) {
+            return std::min<int64_t>(groups, FloorDiv(last - r, stride) - firstGroup + 1);
+        };
+        // At stride 2 the groups both streams hold are split by the vector loop.
+        int64_t splitFrom = 0;
+        int64_t splitTo = 0;
+        if (stride == 2) {
+            splitFrom = std::max(beginOf(0), beginOf(1));
+            splitTo = std::max(splitFrom, std::min(endOf(0), endOf(1)));
+        }
         for (std::ptrdiff_t r = 0; r < stride; ++r) {
             double *toI = scratch.i.data() + r * groups;
             double *toQ = scratch.q.data() + r * groups;
-            // Groups whose set of this stream lies in minimum ... last; the others stay 0.
-            const int64_t begin = std::max<int64_t>(0, FloorDiv(minimum - r + stride - 1, stride) - firstGroup);
-            const int64_t end = std::min<int64_t>(groups, FloorDiv(last - r, stride) - firstGroup + 1);
+            const int64_t begin = beginOf(r);
+            const int64_t end = endOf(r);
             std::fill(toI, toI + begin, 0.0);
             std::fill(toQ, toQ + begin, 0.0);
             for (int64_t g = begin; g < end; ++g) {
+                if (g == splitFrom && splitTo > splitFrom) g = splitTo;
+                if (g >= end) break;
                 const int64_t at = (firstGroup + g) * stride + r;
                 toI[g] = runI[at];
                 toQ[g] = runQ[at];
             }
             std::fill(toI + std::max(begin, end), toI + groups, 0.0);
             std::fill(toQ + std::max(begin, end), toQ + groups, 0.0);
+        }
+        if (splitTo > splitFrom) {
+            const int64_t from = (firstGroup + splitFrom) * 2;
+            const int64_t pairs = splitTo - splitFrom;
+            SplitEvenOdd(runI + from, pairs, scratch.i.data() + splitFrom, scratch.i.data() + groups + splitFrom);
+            SplitEvenOdd(runQ + from, pairs, scratch.q.data() + splitFrom, scratch.q.data() + groups + splitFrom);
         }
         for (int e = 0; e < phase.entries; ++e) {
             const int64_t group = FloorDiv(phase.offsets[e], stride);
