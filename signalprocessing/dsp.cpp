@@ -9,7 +9,6 @@
 
 #include "configuration/vectorclones.h"
 
-
 namespace {
 
 // 2 pi as the frequency shift uses it; the literal keeps shifted values reproducible.
@@ -70,14 +69,14 @@ constexpr int kStreamRunOutputs = 2048;
 
 // The deinterleaved input of one run and where each entry starts in it; one per thread, grown
 // to the largest run and then reused, so nothing is allocated per block.
+// Lanes of the widest vector the wide loop uses.
+constexpr int kSplatLanes = 8;
+
 struct StreamScratch {
     std::vector<double> i, q;
     std::vector<int> entryStart;
     std::vector<double> splatted;  // each coefficient kSplatLanes times: a vector is one load
 };
-
-// Lanes of the widest vector the wide loop uses.
-constexpr int kSplatLanes = 8;
 thread_local StreamScratch streamScratch;
 
 // even[k] = from[2k], odd[k] = from[2k + 1] for k < count: a stride-2 run's two streams.
@@ -184,6 +183,47 @@ const TileLoop &WideLoop()
     return loop;
 }
 
+// The streams of one run: group g of stream r holds input set (firstGroup + g) x S + r when that
+// set lies in minimum ... last, else 0.
+void FillStreams(const double *runI, const double *runQ, std::ptrdiff_t stride, int64_t minimum, int64_t last,
+                 int64_t firstGroup, int64_t groups, StreamScratch &scratch)
+{
+    const auto beginOf = [&](int64_t r) {
+        return std::max<int64_t>(0, FloorDiv(minimum - r + stride - 1, stride) - firstGroup);
+    };
+    const auto endOf = [&](int64_t r) { return std::min<int64_t>(groups, FloorDiv(last - r, stride) - firstGroup + 1); };
+    // At stride 2 the groups both streams hold are split by the vector loop.
+    int64_t splitFrom = 0;
+    int64_t splitTo = 0;
+    if (stride == 2) {
+        splitFrom = std::max(beginOf(0), beginOf(1));
+        splitTo = std::max(splitFrom, std::min(endOf(0), endOf(1)));
+    }
+    for (std::ptrdiff_t r = 0; r < stride; ++r) {
+        double *toI = scratch.i.data() + r * groups;
+        double *toQ = scratch.q.data() + r * groups;
+        const int64_t begin = beginOf(r);
+        const int64_t end = endOf(r);
+        std::fill(toI, toI + begin, 0.0);
+        std::fill(toQ, toQ + begin, 0.0);
+        for (int64_t g = begin; g < end; ++g) {
+            if (g == splitFrom && splitTo > splitFrom) g = splitTo;
+            if (g >= end) break;
+            const int64_t at = (firstGroup + g) * stride + r;
+            toI[g] = runI[at];
+            toQ[g] = runQ[at];
+        }
+        std::fill(toI + std::max(begin, end), toI + groups, 0.0);
+        std::fill(toQ + std::max(begin, end), toQ + groups, 0.0);
+    }
+    if (splitTo > splitFrom) {
+        const int64_t from = (firstGroup + splitFrom) * 2;
+        const int64_t pairs = splitTo - splitFrom;
+        SplitEvenOdd(runI + from, pairs, scratch.i.data() + splitFrom, scratch.i.data() + groups + splitFrom);
+        SplitEvenOdd(runQ + from, pairs, scratch.q.data() + splitFrom, scratch.q.data() + groups + splitFrom);
+    }
+}
+
 // Outputs 0 ... count - 1 of a run at input stride S, whole tiles only; returns the outputs done.
 // The streams hold exactly the input sets the outputs read (other places are 0 and never read),
 // so nothing outside the filter's reach is touched.
@@ -217,43 +257,7 @@ int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q,
             scratch.i.resize(size);
             scratch.q.resize(size);
         }
-        // Groups whose set of stream r lies in minimum ... last; the others stay 0.
-        const auto beginOf = [&](int64_t r) {
-            return std::max<int64_t>(0, FloorDiv(minimum - r + stride - 1, stride) - firstGroup);
-        };
-        const auto endOf = [&](int64_t r) {
-            return std::min<int64_t>(groups, FloorDiv(last - r, stride) - firstGroup + 1);
-        };
-        // At stride 2 the groups both streams hold are split by the vector loop.
-        int64_t splitFrom = 0;
-        int64_t splitTo = 0;
-        if (stride == 2) {
-            splitFrom = std::max(beginOf(0), beginOf(1));
-            splitTo = std::max(splitFrom, std::min(endOf(0), endOf(1)));
-        }
-        for (std::ptrdiff_t r = 0; r < stride; ++r) {
-            double *toI = scratch.i.data() + r * groups;
-            double *toQ = scratch.q.data() + r * groups;
-            const int64_t begin = beginOf(r);
-            const int64_t end = endOf(r);
-            std::fill(toI, toI + begin, 0.0);
-            std::fill(toQ, toQ + begin, 0.0);
-            for (int64_t g = begin; g < end; ++g) {
-                if (g == splitFrom && splitTo > splitFrom) g = splitTo;
-                if (g >= end) break;
-                const int64_t at = (firstGroup + g) * stride + r;
-                toI[g] = runI[at];
-                toQ[g] = runQ[at];
-            }
-            std::fill(toI + std::max(begin, end), toI + groups, 0.0);
-            std::fill(toQ + std::max(begin, end), toQ + groups, 0.0);
-        }
-        if (splitTo > splitFrom) {
-            const int64_t from = (firstGroup + splitFrom) * 2;
-            const int64_t pairs = splitTo - splitFrom;
-            SplitEvenOdd(runI + from, pairs, scratch.i.data() + splitFrom, scratch.i.data() + groups + splitFrom);
-            SplitEvenOdd(runQ + from, pairs, scratch.q.data() + splitFrom, scratch.q.data() + groups + splitFrom);
-        }
+        FillStreams(runI, runQ, stride, minimum, last, firstGroup, groups, scratch);
         for (int e = 0; e < phase.entries; ++e) {
             const int64_t group = FloorDiv(phase.offsets[e], stride);
             const int64_t r = phase.offsets[e] - group * stride;

@@ -118,10 +118,6 @@ TEST(InOrderSum, EqualsThePlainLoopBitForBit)
     }
 }
 
-namespace {
-
-}  // namespace
-
 TEST(PowerMeter, InOrderEqualsThePlainLoopBitForBitInAnyChunking)
 {
     std::vector<double> i = RandomValues(10007, 1, 30000.0), q = RandomValues(10007, 2, 30000.0);
