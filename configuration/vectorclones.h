@@ -20,3 +20,19 @@
     _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wmaybe-uninitialized\"")
 #define QUELVOR_AVX512_CODE_END _Pragma("GCC diagnostic pop")
 #endif
+
+#include <cstdlib>
+
+// True where the processor runs the AVX-512 loops (AVX-512 F and BW), unless the environment
+// sets QUELVOR_NO_AVX512: the AVX2 loops then run instead, with the same results, which is how
+// the tests check those loops on such processors and how the two are compared. Decided once.
+inline bool Configuration_UseAvx512()
+{
+#if defined(__x86_64__)
+    static const bool use = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                            std::getenv("QUELVOR_NO_AVX512") == nullptr;
+    return use;
+#else
+    return false;
+#endif
+}

@@ -24,7 +24,7 @@ std::optional<DirectPairs> Conversion_DirectPairsFor(const ConversionSettings &s
     pairs.swapBytes = settings.swapBytes != 0;
     pairs.swapIQ = settings.swapIQ != 0;
     pairs.mirror = settings.mirrorOn != 0;
-    pairs.wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    pairs.wide = Configuration_UseAvx512();
     pairs.scale = settings.scale;
     // As Parser_DecodeSets: with the order "QI" the first value of a set is Q and takes Q's offset.
     pairs.firstOffset = static_cast<double>(pairs.swapIQ ? settings.qOffset : settings.iOffset);

@@ -141,7 +141,7 @@ QUELVOR_AVX512_CODE_END
 GroupAdder AddGroupInUnits()
 {
 #if defined(__x86_64__)
-    static const GroupAdder adder = __builtin_cpu_supports("avx512f") ? AddGroupInUnits8 : AddGroupInUnits4;
+    static const GroupAdder adder = Configuration_UseAvx512() ? AddGroupInUnits8 : AddGroupInUnits4;
 #else
     static const GroupAdder adder = AddGroupInUnits4;
 #endif

@@ -175,8 +175,8 @@ struct TileLoop {
 const TileLoop &WideLoop()
 {
 #if defined(__x86_64__)
-    static const TileLoop loop = __builtin_cpu_supports("avx512f") ? TileLoop{FilterStreamTiles8, 8 * kWideVectors}
-                                                                    : TileLoop{FilterStreamTiles4, 4 * kWideVectors};
+    static const TileLoop loop = Configuration_UseAvx512() ? TileLoop{FilterStreamTiles8, 8 * kWideVectors}
+                                                           : TileLoop{FilterStreamTiles4, 4 * kWideVectors};
 #else
     static const TileLoop loop{FilterStreamTiles4, 4 * kWideVectors};
 #endif
