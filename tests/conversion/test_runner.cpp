@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "conversion/jobs.h"
 #include "conversion/runner.h"
 #include "conversion/wvwriter.h"
+#include "signalprocessing/blockframing.h"
 #include "testsupport.h"
 
 using testsupport::Edit;
@@ -288,6 +291,82 @@ TEST(Runner, FilterWithRateChangeGivesTheExpectedPairCount)
     EXPECT_EQ(Result(session, 1, kJobConvertedSamples), "750");
     const std::string output = testsupport::ReadFile(dir.file("long.bin.wv"));
     EXPECT_NE(output.find("{CLOCK: 00500000.000}"), std::string::npos);
+}
+
+namespace {
+
+// The plain computation of a filtered conversion, written without the framing, the block
+// reader or the threads: the whole interval filtered as one period of a repeating signal (output
+// t centred on set t x 10 / L + 1000), measured, scaled to the target peak, filtered again and
+// encoded as floor(x + 0.5) held to 16 bits.
+std::vector<int16_t> PlainFilteredConversion(const std::vector<std::pair<int16_t, int16_t>> &sets,
+                                             const ConversionSettings &s)
+{
+    FilterBank bank;
+    EXPECT_EQ(SignalProcessing_InitConversionFilter(bank, s.cutoffFraction, s.tapCount, s.windowCode,
+                                                    s.outputRateTenths), 1);
+    const int64_t total = static_cast<int64_t>(sets.size());
+    const int phases = s.outputRateTenths;
+    const int64_t count = total * phases / 10;
+    const auto filtered = [&](double scale, int64_t t) {
+        const FilterPhase &phase = bank.phases[t % phases];
+        double sumI = 0.0, sumQ = 0.0;
+        for (std::size_t e = 0; e < phase.coefficients.size(); ++e) {
+            int64_t position = (t * 10 / phases + phase.offsets[e] + kFilterLead) % total;
+            if (position < 0) position += total;
+            sumI += phase.coefficients[e] * (sets[position].first * scale + s.iOffset);
+            sumQ += phase.coefficients[e] * (sets[position].second * scale + s.qOffset);
+        }
+        return std::pair<double, double>{sumI, sumQ};
+    };
+    double maximum = 0.0;
+    for (int64_t t = 0; t < count; ++t) {
+        const auto [i, q] = filtered(s.scale, t);
+        maximum = std::max(maximum, i * i + q * q);
+    }
+    const double scale = s.scale * kTargetPeak / std::sqrt(maximum);
+    std::vector<int16_t> pairs;
+    for (int64_t t = 0; t < count; ++t) {
+        const auto [i, q] = filtered(scale, t);
+        for (const double value : {i, q})
+            pairs.push_back(static_cast<int16_t>(std::clamp(std::floor(value + 0.5), -32768.0, 32767.0)));
+    }
+    return pairs;
+}
+
+}  // namespace
+
+// Two and a half of the filter's blocks: the blocks, the two threads and the hand-overs give the
+// plain computation's pairs.
+TEST(Runner, FilteredConversionGivesThePlainComputationsPairs)
+{
+    TempDir dir;
+    std::mt19937 generator(12);
+    std::uniform_int_distribution<int> noise(-3000, 3000);
+    std::vector<std::pair<int16_t, int16_t>> sets(2 * kFilterBlockSets + kFilterBlockSets / 2);
+    for (std::size_t k = 0; k < sets.size(); ++k) {
+        const double phase = 2 * M_PI * static_cast<double>(k) / 37.0;
+        sets[k] = {static_cast<int16_t>(std::lround(9000.0 * std::cos(phase)) + noise(generator)),
+                   static_cast<int16_t>(std::lround(9000.0 * std::sin(phase)) + noise(generator))};
+    }
+    testsupport::WriteFile(dir.file("in.bin"), Pairs16(sets));
+    Session session;
+    StartPlain(session);
+    Edit(session, "filterType", "Blackman Window");
+    Edit(session, "cutoff", "0.2");
+    Edit(session, "taps", "256");
+    Edit(session, "outputSamplerate", "Input Samplerate x 5/10");
+    Gui_AddIQ(session, 0, {dir.file("in.bin")});
+    const std::vector<int16_t> expected = PlainFilteredConversion(sets, session.settings);
+    ConvertAll(session);
+    ASSERT_EQ(Status(session, 0), "Status: Done");
+
+    const std::string output = testsupport::ReadFile(dir.file("in.bin.wv"));
+    const std::size_t data = output.find(":#", output.find("{WAVEFORM-")) + 2;
+    ASSERT_EQ(output.size(), data + 2 * expected.size() + 1);
+    std::vector<int16_t> pairs(expected.size());
+    std::memcpy(pairs.data(), output.data() + data, 2 * pairs.size());
+    EXPECT_EQ(pairs, expected);
 }
 
 TEST(Runner, OutputsBeyondTheFormatsPairLimitAreRefusedBeforeWriting)
