@@ -45,12 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string saved = fuzzsupport::ReadBytes(fuzzsupport::ScratchFile("saved.pnx"));
     const int seed = StoredSeed(file, record);
     const std::string expected = fuzzsupport::FramedFile(record, kRecordBytes, seed);
-    FUZZ_CHECK(saved.size() == expected.size(), "saved size");
-    FUZZ_CHECK(saved.compare(0, saved.size() - kCheckBlockBytes, expected, 0, expected.size() - kCheckBlockBytes) == 0,
-               "saved frame or record differs");
-    const std::string canonicalPrefix = std::string(kFileProductLine) + "\n" + std::string(kFileVersionLine) + "\n";
-    if (file.compare(0, canonicalPrefix.size(), canonicalPrefix) == 0)
-        FUZZ_CHECK(file.compare(0, expected.size(), expected) == 0, "saved bytes differ from the loaded file");
+    fuzzsupport::CheckSavedFile(file, saved, expected);
     const std::optional<ConfigurationRecord> again = Configuration_Load(loadedDirectory, "saved", log);
     FUZZ_CHECK(again && std::memcmp(Configuration_Bytes(*again), record, kRecordBytes) == 0, "reload differs");
 

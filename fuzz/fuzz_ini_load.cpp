@@ -53,12 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const char *storedBlock = file.data() + at + kSettingsRecordBytes;
     const std::string expected =
         fuzzsupport::FramedFile(Bytes(settings), kSettingsRecordBytes, (storedBlock[0] - '0') * 10 + (storedBlock[1] - '0'));
-    FUZZ_CHECK(saved.size() == expected.size(), "saved size");
-    FUZZ_CHECK(saved.compare(0, saved.size() - kCheckBlockBytes, expected, 0, expected.size() - kCheckBlockBytes) == 0,
-               "saved frame or record differs");
-    const std::string canonicalPrefix = std::string(kFileProductLine) + "\n" + std::string(kFileVersionLine) + "\n";
-    if (file.compare(0, canonicalPrefix.size(), canonicalPrefix) == 0)
-        FUZZ_CHECK(file.compare(0, expected.size(), expected) == 0, "saved bytes differ from the loaded file");
+    fuzzsupport::CheckSavedFile(file, saved, expected);
 
     ApplicationSettings again{};
     FUZZ_CHECK(Ini_Load(saveDirectory, again, message) == 1 && std::memcmp(&again, &settings, sizeof again) == 0,

@@ -102,4 +102,14 @@ std::string FileFromInput(const uint8_t *data, size_t size, int recordSize)
     return FramedFile(record.data(), recordSize, data[0] / 2 % 100);
 }
 
+void CheckSavedFile(const std::string &loaded, const std::string &saved, const std::string &expected)
+{
+    FUZZ_CHECK(saved.size() == expected.size(), "saved size");
+    FUZZ_CHECK(saved.compare(0, saved.size() - kCheckBlockBytes, expected, 0, expected.size() - kCheckBlockBytes) == 0,
+               "saved frame or record differs");
+    const std::string canonicalPrefix = std::string(kFileProductLine) + "\n" + std::string(kFileVersionLine) + "\n";
+    if (loaded.compare(0, canonicalPrefix.size(), canonicalPrefix) == 0)
+        FUZZ_CHECK(loaded.compare(0, expected.size(), expected) == 0, "saved bytes differ from the loaded file");
+}
+
 }  // namespace fuzzsupport

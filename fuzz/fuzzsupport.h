@@ -35,6 +35,11 @@ std::string FramedFile(const char *record, int recordSize, int seed);
 // from the first byte), so that arbitrary records get past the check.
 std::string FileFromInput(const uint8_t *data, size_t size, int recordSize);
 
+// Checks a file saved after `loaded` was loaded against `expected`, the frame of the loaded
+// record: equal up to the check block, and equal byte for byte when the loaded file began with
+// the canonical two lines.
+void CheckSavedFile(const std::string &loaded, const std::string &saved, const std::string &expected);
+
 // Reports a broken oracle and aborts, so the input is kept as a crash.
 [[noreturn]] void Fail(const char *what, const std::string &detail = {});
 

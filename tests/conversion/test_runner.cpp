@@ -59,6 +59,15 @@ void StartPlain(Session &session)
     Edit(session, "samplerateValue", "1.0");
 }
 
+// The Blackman low-pass at cut-off 0.2 with the output at half the input rate.
+void UseHalfRateLowpass(Session &session, const char *taps)
+{
+    Edit(session, "filterType", "Blackman Window");
+    Edit(session, "cutoff", "0.2");
+    Edit(session, "taps", taps);
+    Edit(session, "outputSamplerate", "Input Samplerate x 5/10");
+}
+
 struct RunOutcome {
     std::vector<ConversionEvent> events;
     std::function<void(const ConversionEvent &)> hook;  // called on the worker's thread
@@ -278,10 +287,7 @@ TEST(Runner, FilterWithRateChangeGivesTheExpectedPairCount)
     testsupport::WriteFile(dir.file("short.bin"), Tone16(1500, 8000.0));
     Session session;
     StartPlain(session);
-    Edit(session, "filterType", "Blackman Window");
-    Edit(session, "cutoff", "0.2");
-    Edit(session, "taps", "1000");
-    Edit(session, "outputSamplerate", "Input Samplerate x 5/10");
+    UseHalfRateLowpass(session, "1000");
     Gui_AddIQ(session, 0, {dir.file("long.bin"), dir.file("short.bin")});
     const RunOutcome run = ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Done");
@@ -352,10 +358,7 @@ TEST(Runner, FilteredConversionGivesThePlainComputationsPairs)
     testsupport::WriteFile(dir.file("in.bin"), Pairs16(sets));
     Session session;
     StartPlain(session);
-    Edit(session, "filterType", "Blackman Window");
-    Edit(session, "cutoff", "0.2");
-    Edit(session, "taps", "256");
-    Edit(session, "outputSamplerate", "Input Samplerate x 5/10");
+    UseHalfRateLowpass(session, "256");
     Gui_AddIQ(session, 0, {dir.file("in.bin")});
     const std::vector<int16_t> expected = PlainFilteredConversion(sets, session.settings);
     ConvertAll(session);

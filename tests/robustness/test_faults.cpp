@@ -112,6 +112,19 @@ namespace {
 
 enum class DirectoryFault { Removed, ReplacedByAFile, ReadOnly };
 
+// With the directory usable again, both jobs convert into it.
+void ExpectTheNextRunConverts(const std::string &out, const std::vector<std::string> &inputs)
+{
+    Session session;
+    StartPlain(session);
+    Gui_SetOutputDirectory(session, &out);
+    Gui_AddIQ(session, 0, inputs);
+    ConvertAll(session);
+    EXPECT_EQ(Status(session, 0), "Status: Done");
+    EXPECT_EQ(Status(session, 1), "Status: Done");
+    EXPECT_EQ(ReadFile(out + "/a.bin.wv").size(), OutputBytes(3000));
+}
+
 // Converts two jobs into `out`; the fault strikes `out` when the first job's file is complete
 // but not yet accepted (the rename is the step that must fail safely).
 void RunWithDirectoryFault(const std::string &out, DirectoryFault fault,
@@ -156,14 +169,7 @@ TEST(Faults, OutputDirectoryRemovedOrReplacedMidRun)
         std::error_code ignored;
         std::filesystem::remove_all(out, ignored);
         std::filesystem::create_directory(out);
-        Session session;
-        StartPlain(session);
-        Gui_SetOutputDirectory(session, &out);
-        Gui_AddIQ(session, 0, inputs);
-        ConvertAll(session);
-        EXPECT_EQ(Status(session, 0), "Status: Done");
-        EXPECT_EQ(Status(session, 1), "Status: Done");
-        EXPECT_EQ(ReadFile(out + "/a.bin.wv").size(), OutputBytes(3000));
+        ExpectTheNextRunConverts(out, inputs);
     }
 }
 
@@ -194,14 +200,7 @@ TEST(Faults, OutputDirectoryBecomesReadOnlyMidRun)
     EXPECT_TRUE(Conversion_IsTemporaryOutputName(left[0]));
     EXPECT_TRUE(left[0].starts_with(".a.bin.wv.quelvor-tmp-")) << left[0];
 
-    Session session;
-    StartPlain(session);
-    Gui_SetOutputDirectory(session, &out);
-    Gui_AddIQ(session, 0, inputs);
-    ConvertAll(session);
-    EXPECT_EQ(Status(session, 0), "Status: Done");
-    EXPECT_EQ(Status(session, 1), "Status: Done");
-    EXPECT_EQ(ReadFile(out + "/a.bin.wv").size(), OutputBytes(3000));
+    ExpectTheNextRunConverts(out, inputs);
     EXPECT_TRUE(TemporaryFiles(out).empty());
 }
 
