@@ -62,9 +62,11 @@ void FilterOne(const PhaseView &phase, const double *i, const double *q, double 
 typedef double Double4 __attribute__((vector_size(32)));
 typedef double Double8 __attribute__((vector_size(64)));
 
-// Vectors of neighbouring outputs in one tile of the wide loop.
-constexpr int kWideVectors = 4;
-// Outputs per stream run: the streams of a run stay in the L1 and L2 caches.
+// Vectors of neighbouring outputs in one tile of the wide loop: as many as the registers hold
+// beside the coefficient and the loaded values (16 registers with AVX2, 32 with AVX-512).
+constexpr int kWideVectors4 = 4;
+constexpr int kWideVectors8 = 6;
+// Outputs per stream run, at most: the streams of a run stay in the L1 and L2 caches.
 constexpr int kStreamRunOutputs = 2048;
 
 // The deinterleaved input of one run and where each entry starts in it; one per thread, grown
@@ -106,25 +108,25 @@ int64_t FloorDiv(int64_t value, int64_t divisor)
 
 // The whole tiles of `count` outputs: output k adds coefficient e x stream value
 // entryStart[e] + k, in entry order. Writes outI[k * outStride]; returns the outputs done.
-// Vector holds the outputs of one register; each lane is its own sum.
-template <typename Vector>
+// Vector holds the outputs of one register, each lane its own sum; a tile is kVectors of them.
+template <typename Vector, int kVectors>
 __attribute__((always_inline)) inline int FilterStreamTilesOf(const double *splatted, const int *entryStart,
                                                               int entries, const double *streamI,
                                                               const double *streamQ, double *outI, double *outQ,
                                                               std::ptrdiff_t outStride, int count)
 {
     constexpr int kLanes = sizeof(Vector) / sizeof(double);
-    constexpr int kTile = kLanes * kWideVectors;
+    constexpr int kTile = kLanes * kVectors;
     int k = 0;
     for (; k + kTile <= count; k += kTile) {
-        Vector sumI[kWideVectors] = {};  // every sum starts at +0.0
-        Vector sumQ[kWideVectors] = {};
+        Vector sumI[kVectors] = {};  // every sum starts at +0.0
+        Vector sumQ[kVectors] = {};
         for (int e = 0; e < entries; ++e) {
             Vector coefficient;
             std::memcpy(&coefficient, splatted + kSplatLanes * e, sizeof coefficient);
             const double *inI = streamI + entryStart[e] + k;
             const double *inQ = streamQ + entryStart[e] + k;
-            for (int v = 0; v < kWideVectors; ++v) {
+            for (int v = 0; v < kVectors; ++v) {
                 Vector valueI;
                 Vector valueQ;
                 std::memcpy(&valueI, inI + kLanes * v, sizeof valueI);
@@ -133,7 +135,7 @@ __attribute__((always_inline)) inline int FilterStreamTilesOf(const double *spla
                 sumQ[v] += coefficient * valueQ;
             }
         }
-        for (int v = 0; v < kWideVectors; ++v) {
+        for (int v = 0; v < kVectors; ++v) {
             for (int lane = 0; lane < kLanes; ++lane) {
                 outI[(k + kLanes * v + lane) * outStride] = sumI[v][lane];
                 outQ[(k + kLanes * v + lane) * outStride] = sumQ[v][lane];
@@ -150,7 +152,7 @@ QUELVOR_VECTOR_CLONES int FilterStreamTiles4(const double *splatted, const int *
                                              const double *streamI, const double *streamQ, double *outI,
                                              double *outQ, std::ptrdiff_t outStride, int count)
 {
-    return FilterStreamTilesOf<Double4>(splatted, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
+    return FilterStreamTilesOf<Double4, kWideVectors4>(splatted, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
                                         count);
 }
 
@@ -160,7 +162,7 @@ __attribute__((target("avx512f"))) int FilterStreamTiles8(const double *splatted
                                                          double *outI, double *outQ, std::ptrdiff_t outStride,
                                                          int count)
 {
-    return FilterStreamTilesOf<Double8>(splatted, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
+    return FilterStreamTilesOf<Double8, kWideVectors8>(splatted, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
                                         count);
 }
 #endif
@@ -175,10 +177,10 @@ struct TileLoop {
 const TileLoop &WideLoop()
 {
 #if defined(__x86_64__)
-    static const TileLoop loop = Configuration_UseAvx512() ? TileLoop{FilterStreamTiles8, 8 * kWideVectors}
-                                                           : TileLoop{FilterStreamTiles4, 4 * kWideVectors};
+    static const TileLoop loop = Configuration_UseAvx512() ? TileLoop{FilterStreamTiles8, 8 * kWideVectors8}
+                                                           : TileLoop{FilterStreamTiles4, 4 * kWideVectors4};
 #else
-    static const TileLoop loop{FilterStreamTiles4, 4 * kWideVectors};
+    static const TileLoop loop{FilterStreamTiles4, 4 * kWideVectors4};
 #endif
     return loop;
 }
@@ -244,8 +246,9 @@ int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q,
     scratch.splatted.resize(static_cast<std::size_t>(phase.entries) * kSplatLanes);
     for (int e = 0; e < phase.entries; ++e)
         std::fill_n(scratch.splatted.begin() + kSplatLanes * e, kSplatLanes, phase.coefficients[e]);
-    for (int done = 0; done < count; done += kStreamRunOutputs) {
-        const int outputs = std::min(kStreamRunOutputs, count - done);
+    const int runOutputs = kStreamRunOutputs - kStreamRunOutputs % wide.tile;  // whole tiles
+    for (int done = 0; done < count; done += runOutputs) {
+        const int outputs = std::min(runOutputs, count - done);
         const double *runI = i + done * stride;
         const double *runQ = q + done * stride;
         // Input sets minimum ... last of the run, grouped by their position modulo the stride.
