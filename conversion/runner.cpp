@@ -29,6 +29,8 @@ using Clock = std::chrono::steady_clock;
 // Sets carried through decoding, measuring and encoding together: their values stay in the L1
 // cache from one step to the next.
 constexpr int kChunkSets = 1024;
+// Sets per piece of a block that the filter's two threads decode.
+constexpr int kDecodePieceSets = 16 * kChunkSets;
 
 ConversionEvent MakeEvent(ConversionEvent::Kind kind)
 {
@@ -352,35 +354,31 @@ void Worker::MeasureAndEncode(MeasureFunction measure, PowerMeter &meter, const 
     }
 }
 
-// One part of a block to decode: sets first ... first + count - 1.
-struct DecodePart {
+// The decoding of a block for the filter, shared out in pieces of kDecodePieceSets sets.
+struct DecodeShare {
     const ConversionSettings *settings;
     const RawBlock *raw;
     const BlockSlot *slot;
-    int first;
     int count;
 };
 
-void DecodeThePart(void *context)
+void DecodePiece(void *context, int piece)
 {
-    const DecodePart &part = *static_cast<const DecodePart *>(context);
-    const int64_t skipped = int64_t{part.first} * part.settings->bytesPerSet;
-    (void)Parser_DecodeSets(*part.settings, part.raw->bytesI + skipped, part.raw->bytesQ + skipped, part.count,
-                            part.slot->i + part.first, part.slot->q + part.first);
+    const DecodeShare &share = *static_cast<const DecodeShare *>(context);
+    const int first = piece * kDecodePieceSets;
+    const int count = std::min(kDecodePieceSets, share.count - first);
+    const int64_t skipped = int64_t{first} * share.settings->bytesPerSet;
+    (void)Parser_DecodeSets(*share.settings, share.raw->bytesI + skipped, share.raw->bytesQ + skipped, count,
+                            share.slot->i + first, share.slot->q + first);
 }
 
 // The filter reads whole blocks of decoded sets. Writing them out of the cache is slow enough
-// to hold up the filter, so the filter's helper thread decodes the second half meanwhile.
+// to hold up the filter, so the filter's helper thread decodes part of the block meanwhile.
 void Worker::DecodeForFilter(const RawBlock &raw, int count, const BlockSlot &slot)
 {
-    const ConversionSettings &s = session_.settings;
-    HelperThread *helper = framing_.helper.get();
-    const int firstCount = helper != nullptr && count >= 2 * kChunkSets ? count / 2 : count;
-    DecodePart first{&s, &raw, &slot, 0, firstCount};
-    DecodePart second{&s, &raw, &slot, firstCount, count - firstCount};
-    if (second.count > 0) helper->Start(DecodeThePart, &second);
-    DecodeThePart(&first);
-    if (second.count > 0) helper->Wait();
+    DecodeShare share{&session_.settings, &raw, &slot, count};
+    SignalProcessing_RunPieces(framing_.helper.get(), (count + kDecodePieceSets - 1) / kDecodePieceSets,
+                               DecodePiece, &share);
 }
 
 // Without the filter every set gives one output pair: each chunk is decoded (binary input),

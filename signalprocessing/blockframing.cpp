@@ -1,12 +1,15 @@
 #include "signalprocessing/blockframing.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-// Blocks of at least this many positions are filtered on two threads.
-constexpr int kSplitSets = 4000;
+// Filter positions per piece of a block that the two threads share out: a multiple of 10, so
+// that every piece starts at phase 0 with the phase its outputs have in the whole interval.
+constexpr int kPieceSets = 10000;
 
 // The input buffer holds, from index 0, the interval's sets from `filtered` on, where `filtered`
 // counts the filter positions done so far (filter position j is interval set j + 1000): so
@@ -34,41 +37,36 @@ void CopySets(const double *fromI, const double *fromQ, int count, double *toI, 
     std::memcpy(toQ, fromQ, sizeof(double) * static_cast<std::size_t>(count));
 }
 
-// One filter call: `sets` positions from input index `first` (a multiple of 10, so the call
-// starts at phase 0) into the outputs from first x L / 10 on.
-struct FilterPart {
+// The filtering of m positions from input index kFilterLead on, shared out in pieces.
+struct FilterShare {
     BlockFraming *framing;
     const ProcessingChain *chain;
-    int first;
     int sets;
-    int outCount;
+    std::atomic<int> outCount;
 };
 
-void FilterThePart(void *context)
+// Filters piece k: positions k x kPieceSets ... into the outputs from that position x L / 10 on.
+void FilterPiece(void *context, int piece)
 {
-    FilterPart &part = *static_cast<FilterPart *>(context);
-    BlockFraming &framing = *part.framing;
-    const int outFirst = part.first / kRateDenominator * part.chain->outputRateTenths;
-    SignalProcessing_Filter(framing.inputI.data() + kFilterLead + part.first,
-                            framing.inputQ.data() + kFilterLead + part.first, part.sets, kRateDenominator,
-                            part.chain->outputRateTenths, *part.chain->filter,
-                            framing.outputI.data() + outFirst,
-                            framing.outputQ.data() + outFirst, &part.outCount);
+    FilterShare &share = *static_cast<FilterShare *>(context);
+    BlockFraming &framing = *share.framing;
+    const int first = piece * kPieceSets;
+    const int sets = std::min(kPieceSets, share.sets - first);
+    const int outFirst = first / kRateDenominator * share.chain->outputRateTenths;
+    int outCount = 0;
+    SignalProcessing_Filter(framing.inputI.data() + kFilterLead + first, framing.inputQ.data() + kFilterLead + first,
+                            sets, kRateDenominator, share.chain->outputRateTenths, *share.chain->filter,
+                            framing.outputI.data() + outFirst, framing.outputQ.data() + outFirst, &outCount);
+    share.outCount += outCount;
 }
 
-// Filters m positions starting at buffer index kFilterLead into the output buffers. A block
-// large enough to pay for the hand-over is split in two at a multiple of 10, and the helper
-// thread filters the second part.
+// Filters m positions starting at buffer index kFilterLead into the output buffers, on both
+// threads where there are two.
 void FilterFromLead(BlockFraming &framing, const ProcessingChain &chain, int m, int *outCount)
 {
-    int firstSets = m;
-    if (framing.helper && m >= kSplitSets) firstSets = m / 2 - m / 2 % kRateDenominator;
-    FilterPart first{&framing, &chain, 0, firstSets, 0};
-    FilterPart second{&framing, &chain, firstSets, m - firstSets, 0};
-    if (second.sets > 0) framing.helper->Start(FilterThePart, &second);
-    FilterThePart(&first);
-    if (second.sets > 0) framing.helper->Wait();
-    *outCount = first.outCount + second.outCount;
+    FilterShare share{&framing, &chain, m, 0};
+    SignalProcessing_RunPieces(framing.helper.get(), (m + kPieceSets - 1) / kPieceSets, FilterPiece, &share);
+    *outCount = share.outCount;
 }
 
 // An interval shorter than the margin, complete in the buffer at 0 ... total - 1: repeat it
