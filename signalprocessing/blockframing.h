@@ -14,8 +14,8 @@
 //
 // The buffers are allocated once by SignalProcessing_InitBlockFraming; nothing is allocated per
 // block. One BlockFraming serves one thread; on a machine with two or more cores it keeps a
-// helper thread that filters the second half of each block (every output is computed exactly as
-// in one piece, so the result does not change).
+// helper thread that takes a share of each block's filtering (every output is computed exactly
+// as in one piece, so the result does not change).
 
 #include <memory>
 #include <vector>
