@@ -11,19 +11,21 @@
 #include "conversion/pairencoding.h"
 #endif
 
-std::optional<DirectPairs> Conversion_DirectPairsFor(const ConversionSettings &settings)
+namespace {
+
+// The description of plain pairs without mirror, whatever the chain does after decoding.
+std::optional<DirectPairs> PlainPairsFor(const ConversionSettings &settings)
 {
 #if defined(__x86_64__)
     const int format = settings.sampleFormat;
     if (format != kInt16 && format != kFloat32) return std::nullopt;
     const bool plainPairs = !settings.separateFiles && settings.valuesPerSet == 2 && settings.iValueIndex == 0 &&
                             settings.qValueIndex == 1 && settings.bytesPerSet == 2 * kFormats[format].bytesPerValue;
-    if (!plainPairs || settings.shiftFraction != 0.0 || !Conversion_HasAvx2()) return std::nullopt;
+    if (!plainPairs || !Conversion_HasAvx2()) return std::nullopt;
     DirectPairs pairs;
     pairs.sampleFormat = format;
     pairs.swapBytes = settings.swapBytes != 0;
     pairs.swapIQ = settings.swapIQ != 0;
-    pairs.mirror = settings.mirrorOn != 0;
     pairs.wide = Configuration_UseAvx512();
     pairs.scale = settings.scale;
     // As Parser_DecodeSets: with the order "QI" the first value of a set is Q and takes Q's offset.
@@ -34,6 +36,21 @@ std::optional<DirectPairs> Conversion_DirectPairsFor(const ConversionSettings &s
     (void)settings;
     return std::nullopt;
 #endif
+}
+
+}  // namespace
+
+std::optional<DirectPairs> Conversion_DirectPairsFor(const ConversionSettings &settings)
+{
+    if (settings.shiftFraction != 0.0) return std::nullopt;
+    std::optional<DirectPairs> pairs = PlainPairsFor(settings);
+    if (pairs) pairs->mirror = settings.mirrorOn != 0;
+    return pairs;
+}
+
+std::optional<DirectPairs> Conversion_DecodingPairsFor(const ConversionSettings &settings)
+{
+    return PlainPairsFor(settings);
 }
 
 #if defined(__x86_64__)
@@ -306,39 +323,73 @@ QUELVOR_AVX512 int MeasureAndEncodeInOrder8(const DirectPairs &pairs, const char
     return whole;
 }
 
+template <typename Sets>
+QUELVOR_AVX512 int DecodeEights(const DirectPairs &pairs, const char *bytes, int count, double *i, double *q)
+{
+    int k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const EightPairs values = DecodeEight<Sets>(pairs, bytes + k / 8 * Sets::kBytes);
+        _mm512_storeu_pd(i + k, values.i);
+        _mm512_storeu_pd(q + k, values.q);
+    }
+    return k;
+}
+
 QUELVOR_AVX512_CODE_END
+
+template <typename Sets>
+__attribute__((target("avx2"))) int DecodeFours(const DirectPairs &pairs, const char *bytes, int count, double *i,
+                                                double *q)
+{
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const FourPairs values = DecodeFour<Sets>(pairs, bytes + k / 4 * Sets::kBytes);
+        _mm256_storeu_pd(i + k, values.i);
+        _mm256_storeu_pd(q + k, values.q);
+    }
+    return k;
+}
+
+// Runs the loop for the format, byte order and width of `pairs`: wide.template operator()<Sets>()
+// with the eight-set loaders, narrow... with the four-set ones.
+template <typename Wide, typename Narrow>
+int ForPairs(const DirectPairs &pairs, Wide wide, Narrow narrow)
+{
+    if (pairs.wide && pairs.sampleFormat == kInt16)
+        return pairs.swapBytes ? wide.template operator()<Int16Sets8<true>>()
+                               : wide.template operator()<Int16Sets8<false>>();
+    if (pairs.wide)
+        return pairs.swapBytes ? wide.template operator()<Float32Sets8<true>>()
+                               : wide.template operator()<Float32Sets8<false>>();
+    if (pairs.sampleFormat == kInt16)
+        return pairs.swapBytes ? narrow.template operator()<Int16Sets<true>>()
+                               : narrow.template operator()<Int16Sets<false>>();
+    return pairs.swapBytes ? narrow.template operator()<Float32Sets<true>>()
+                           : narrow.template operator()<Float32Sets<false>>();
+}
 
 }  // namespace
 
 int Conversion_MeasureDirectPairs(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter)
 {
-    if (pairs.wide && pairs.sampleFormat == kInt16)
-        return pairs.swapBytes ? MeasureInLanes8<Int16Sets8<true>>(pairs, bytes, count, meter)
-                               : MeasureInLanes8<Int16Sets8<false>>(pairs, bytes, count, meter);
-    if (pairs.wide)
-        return pairs.swapBytes ? MeasureInLanes8<Float32Sets8<true>>(pairs, bytes, count, meter)
-                               : MeasureInLanes8<Float32Sets8<false>>(pairs, bytes, count, meter);
-    if (pairs.sampleFormat == kInt16)
-        return pairs.swapBytes ? MeasureInLanes<Int16Sets<true>>(pairs, bytes, count, meter)
-                               : MeasureInLanes<Int16Sets<false>>(pairs, bytes, count, meter);
-    return pairs.swapBytes ? MeasureInLanes<Float32Sets<true>>(pairs, bytes, count, meter)
-                           : MeasureInLanes<Float32Sets<false>>(pairs, bytes, count, meter);
+    return ForPairs(
+        pairs, [&]<typename Sets>() { return MeasureInLanes8<Sets>(pairs, bytes, count, meter); },
+        [&]<typename Sets>() { return MeasureInLanes<Sets>(pairs, bytes, count, meter); });
 }
 
 int Conversion_MeasureAndEncodeDirectPairs(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter,
                                            int16_t *encoded)
 {
-    if (pairs.wide && pairs.sampleFormat == kInt16)
-        return pairs.swapBytes ? MeasureAndEncodeInOrder8<Int16Sets8<true>>(pairs, bytes, count, meter, encoded)
-                               : MeasureAndEncodeInOrder8<Int16Sets8<false>>(pairs, bytes, count, meter, encoded);
-    if (pairs.wide)
-        return pairs.swapBytes ? MeasureAndEncodeInOrder8<Float32Sets8<true>>(pairs, bytes, count, meter, encoded)
-                               : MeasureAndEncodeInOrder8<Float32Sets8<false>>(pairs, bytes, count, meter, encoded);
-    if (pairs.sampleFormat == kInt16)
-        return pairs.swapBytes ? MeasureAndEncodeInOrder<Int16Sets<true>>(pairs, bytes, count, meter, encoded)
-                               : MeasureAndEncodeInOrder<Int16Sets<false>>(pairs, bytes, count, meter, encoded);
-    return pairs.swapBytes ? MeasureAndEncodeInOrder<Float32Sets<true>>(pairs, bytes, count, meter, encoded)
-                           : MeasureAndEncodeInOrder<Float32Sets<false>>(pairs, bytes, count, meter, encoded);
+    return ForPairs(
+        pairs, [&]<typename Sets>() { return MeasureAndEncodeInOrder8<Sets>(pairs, bytes, count, meter, encoded); },
+        [&]<typename Sets>() { return MeasureAndEncodeInOrder<Sets>(pairs, bytes, count, meter, encoded); });
+}
+
+int Conversion_DecodeDirectPairs(const DirectPairs &pairs, const char *bytes, int count, double *i, double *q)
+{
+    return ForPairs(
+        pairs, [&]<typename Sets>() { return DecodeEights<Sets>(pairs, bytes, count, i, q); },
+        [&]<typename Sets>() { return DecodeFours<Sets>(pairs, bytes, count, i, q); });
 }
 
 #else
@@ -348,5 +399,6 @@ int Conversion_MeasureAndEncodeDirectPairs(const DirectPairs &, const char *, in
 {
     return 0;
 }
+int Conversion_DecodeDirectPairs(const DirectPairs &, const char *, int, double *, double *) { return 0; }
 
 #endif

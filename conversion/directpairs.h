@@ -29,6 +29,15 @@ struct DirectPairs {
 // format it handles, a frequency shift is on, or the processor has no AVX2.
 std::optional<DirectPairs> Conversion_DirectPairsFor(const ConversionSettings &settings);
 
+// The same for decoding alone, for a chain that goes on after decoding (the filter, a frequency
+// shift): no mirror, whatever the settings say, and a shift does not matter.
+std::optional<DirectPairs> Conversion_DecodingPairsFor(const ConversionSettings &settings);
+
+// Decodes the first sets of `count` into i and q as Parser_DecodeSets would (then mirrors them
+// when pairs.mirror is set); returns how many it took (a multiple of 4; the caller decodes the
+// rest).
+int Conversion_DecodeDirectPairs(const DirectPairs &pairs, const char *bytes, int count, double *i, double *q);
+
 // Measures the first sets of `count` as Conversion_MeasureInLanes would after decoding them;
 // returns how many it took (a multiple of 16; the caller measures the rest).
 int Conversion_MeasureDirectPairs(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter);

@@ -29,8 +29,6 @@ using Clock = std::chrono::steady_clock;
 // Sets carried through decoding, measuring and encoding together: their values stay in the L1
 // cache from one step to the next.
 constexpr int kChunkSets = 1024;
-// Sets per piece of a block that the filter's two threads decode.
-constexpr int kDecodePieceSets = 16 * kChunkSets;
 
 ConversionEvent MakeEvent(ConversionEvent::Kind kind)
 {
@@ -71,6 +69,27 @@ struct PassResult {
     int64_t bytesRead = 0;
 };
 
+// A binary block as the filter's source: its sets are decoded from the raw bytes as the filter
+// reads them, so that the block never passes through memory as a whole in decoded form.
+struct RawSets {
+    const ConversionSettings *settings;
+    const DirectPairs *pairs;  // plain pairs: decoded by their own loop; else null
+    RawBlock raw;
+};
+
+void DecodeRawSets(void *context, int first, int n, double *i, double *q)
+{
+    const RawSets &sets = *static_cast<const RawSets *>(context);
+    const int64_t bytesPerSet = sets.settings->bytesPerSet;
+    const int done = sets.pairs != nullptr
+                         ? Conversion_DecodeDirectPairs(*sets.pairs, sets.raw.bytesI + first * bytesPerSet, n, i, q)
+                         : 0;
+    if (done == n) return;
+    const int64_t skipped = (first + done) * bytesPerSet;
+    (void)Parser_DecodeSets(*sets.settings, sets.raw.bytesI + skipped, sets.raw.bytesQ + skipped, n - done, i + done,
+                            q + done);
+}
+
 class Worker {
 public:
     Worker(RunState &run, ConversionObserver observer, WorkerInput input)
@@ -101,7 +120,6 @@ private:
                              int16_t *encoded);
     static void MeasureAndEncode(MeasureFunction measure, PowerMeter &meter, const double *i, const double *q,
                                  int count, int16_t *encoded);
-    void DecodeForFilter(const RawBlock &raw, int count, const BlockSlot &slot);
     void ProcessUnfiltered(const ProcessingChain &chain, MeasureFunction measure, PowerMeter &meter,
                            const RawBlock *raw, const DirectPairs *direct, const BlockSlot &slot, int setsBefore,
                            int count, int16_t *encoded);
@@ -274,6 +292,8 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
     // The scale of the writing pass is known only now, after the measuring pass.
     const std::optional<DirectPairs> direct =
         binary && chain.filter == nullptr ? Conversion_DirectPairsFor(s) : std::nullopt;
+    const std::optional<DirectPairs> decoding =
+        binary && chain.filter != nullptr ? Conversion_DecodingPairsFor(s) : std::nullopt;
 
     while (processed < total) {
         const BlockSlot slot = SignalProcessing_GetBlockSlot(framing_);
@@ -292,8 +312,10 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
 
         int outCount = count;
         if (chain.filter != nullptr) {
-            if (binary) DecodeForFilter(raw, count, slot);
-            SignalProcessing_ProcessBlock(framing_, chain, count, processed, total, &outCount);
+            RawSets rawSets{&s, decoding ? &*decoding : nullptr, raw};
+            const BlockSource source{DecodeRawSets, &rawSets};
+            SignalProcessing_ProcessBlock(framing_, chain, count, processed, total, &outCount,
+                                          binary ? &source : nullptr);
         }
         if (int64_t{pairs} + outCount > kMaxOutputPairs) {
             error = "Status: Output error";
@@ -352,33 +374,6 @@ void Worker::MeasureAndEncode(MeasureFunction measure, PowerMeter &meter, const 
         const int n = std::min(kChunkSets, count - first);
         MeasureChunk(measure, meter, i + first, q + first, n, encoded == nullptr ? nullptr : encoded + 2 * first);
     }
-}
-
-// The decoding of a block for the filter, shared out in pieces of kDecodePieceSets sets.
-struct DecodeShare {
-    const ConversionSettings *settings;
-    const RawBlock *raw;
-    const BlockSlot *slot;
-    int count;
-};
-
-void DecodePiece(void *context, int piece)
-{
-    const DecodeShare &share = *static_cast<const DecodeShare *>(context);
-    const int first = piece * kDecodePieceSets;
-    const int count = std::min(kDecodePieceSets, share.count - first);
-    const int64_t skipped = int64_t{first} * share.settings->bytesPerSet;
-    (void)Parser_DecodeSets(*share.settings, share.raw->bytesI + skipped, share.raw->bytesQ + skipped, count,
-                            share.slot->i + first, share.slot->q + first);
-}
-
-// The filter reads whole blocks of decoded sets. Writing them out of the cache is slow enough
-// to hold up the filter, so the filter's helper thread decodes part of the block meanwhile.
-void Worker::DecodeForFilter(const RawBlock &raw, int count, const BlockSlot &slot)
-{
-    DecodeShare share{&session_.settings, &raw, &slot, count};
-    SignalProcessing_RunPieces(framing_.helper.get(), (count + kDecodePieceSets - 1) / kDecodePieceSets,
-                               DecodePiece, &share);
 }
 
 // Without the filter every set gives one output pair: each chunk is decoded (binary input),

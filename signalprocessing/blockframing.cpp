@@ -37,82 +37,174 @@ void CopySets(const double *fromI, const double *fromQ, int count, double *toI, 
     std::memcpy(toQ, fromQ, sizeof(double) * static_cast<std::size_t>(count));
 }
 
-// The filtering of m positions from input index kFilterLead on, shared out in pieces.
-struct FilterShare {
+// ---- The input as the filter reads it ----------------------------------------------------------
+
+// The interval's sets by buffer set b: the buffer holds sets 0 ... stored - 1; a block given by
+// a source is read from it (decoded, mirrored and shifted as it is read, so that it never has to
+// pass through the buffer as a whole); behind `write` follows the head (the last block only).
+struct FramedInput {
     BlockFraming *framing;
     const ProcessingChain *chain;
+    BlockSource block;  // fill null: the block is in the buffer
+    int blockStart;     // buffer set of the block's first set
+    int setsBefore;     // interval sets before the block
+    int stored;
+};
+
+// Sets first ... first + n - 1 of the block from its source, mirrored and shifted.
+void FillBlockSets(const FramedInput &input, int first, int n, double *i, double *q)
+{
+    input.block.fill(input.block.context, first, n, i, q);
+    if (input.chain->mirrorOn) SignalProcessing_MirrorSpectrum(q, n);
+    if (input.chain->shiftFraction != 0.0)
+        SignalProcessing_FrequencyShift(i, q, n, input.setsBefore + first, input.chain->shiftFraction);
+}
+
+void FillFramed(const FramedInput &input, int64_t b, int n, double *i, double *q)
+{
+    const BlockFraming &framing = *input.framing;
+    while (n > 0) {
+        int take = n;
+        if (b < input.stored) {
+            take = static_cast<int>(std::min<int64_t>(n, input.stored - b));
+            CopySets(framing.inputI.data() + b, framing.inputQ.data() + b, take, i, q);
+        } else if (b < framing.write) {
+            take = static_cast<int>(std::min<int64_t>(n, framing.write - b));
+            FillBlockSets(input, static_cast<int>(b - input.blockStart), take, i, q);
+        } else {
+            CopySets(framing.headI.data() + (b - framing.write), framing.headQ.data() + (b - framing.write), take, i,
+                     q);
+        }
+        b += take;
+        i += take;
+        q += take;
+        n -= take;
+    }
+}
+
+// Stores the block's sets that are not in the buffer yet.
+void StoreBlock(FramedInput &input)
+{
+    BlockFraming &framing = *input.framing;
+    if (input.stored >= framing.write) return;
+    const int first = input.stored;
+    FillBlockSets(input, first - input.blockStart, framing.write - first, framing.inputI.data() + first,
+                  framing.inputQ.data() + first);
+    input.stored = framing.write;
+}
+
+// ---- Filtering -----------------------------------------------------------------------------------
+
+// The filtering of m positions from buffer set kFilterLead on, shared out in pieces.
+struct FilterShare {
+    const FramedInput *input;
     int sets;
     std::atomic<int> outCount;
 };
+
+// The input of one piece: its set 0 is buffer set `origin`.
+struct PieceInput {
+    const FramedInput *input;
+    int64_t origin;
+};
+
+void FillPiece(const void *context, int64_t first, int n, double *i, double *q)
+{
+    const PieceInput &piece = *static_cast<const PieceInput *>(context);
+    FillFramed(*piece.input, piece.origin + first, n, i, q);
+}
 
 // Filters piece k: positions k x kPieceSets ... into the outputs from that position x L / 10 on.
 void FilterPiece(void *context, int piece)
 {
     FilterShare &share = *static_cast<FilterShare *>(context);
-    BlockFraming &framing = *share.framing;
+    BlockFraming &framing = *share.input->framing;
+    const ProcessingChain &chain = *share.input->chain;
     const int first = piece * kPieceSets;
     const int sets = std::min(kPieceSets, share.sets - first);
-    const int outFirst = first / kRateDenominator * share.chain->outputRateTenths;
+    const int outFirst = first / kRateDenominator * chain.outputRateTenths;
+    const PieceInput input{share.input, kFilterLead + first};
     int outCount = 0;
-    SignalProcessing_Filter(framing.inputI.data() + kFilterLead + first, framing.inputQ.data() + kFilterLead + first,
-                            sets, kRateDenominator, share.chain->outputRateTenths, *share.chain->filter,
-                            framing.outputI.data() + outFirst, framing.outputQ.data() + outFirst, &outCount);
+    SignalProcessing_FilterSource(SetSource{FillPiece, &input}, sets, kRateDenominator, chain.outputRateTenths,
+                                  *chain.filter, framing.outputI.data() + outFirst,
+                                  framing.outputQ.data() + outFirst, &outCount);
     share.outCount += outCount;
 }
 
-// Filters m positions starting at buffer index kFilterLead into the output buffers, on both
+// Filters m positions starting at buffer set kFilterLead into the output buffers, on both
 // threads where there are two.
-void FilterFromLead(BlockFraming &framing, const ProcessingChain &chain, int m, int *outCount)
+void FilterFromLead(const FramedInput &input, int m, int *outCount)
 {
-    FilterShare share{&framing, &chain, m, 0};
-    SignalProcessing_RunPieces(framing.helper.get(), (m + kPieceSets - 1) / kPieceSets, FilterPiece, &share);
+    FilterShare share{&input, m, 0};
+    SignalProcessing_RunPieces(input.framing->helper.get(), (m + kPieceSets - 1) / kPieceSets, FilterPiece, &share);
     *outCount = share.outCount;
 }
 
 // An interval shorter than the margin, complete in the buffer at 0 ... total - 1: repeat it
 // behind itself so the filter sees total + 2000 sets of the periodic signal, then filter it
 // whole.
-void FilterShortInterval(BlockFraming &framing, const ProcessingChain &chain, int total, int *outCount)
+void FilterShortInterval(FramedInput &input, int total, int *outCount)
 {
+    BlockFraming &framing = *input.framing;
     for (int k = total; k < total + kFilterMargin; ++k) {
         framing.inputI[k] = framing.inputI[k - total];
         framing.inputQ[k] = framing.inputQ[k - total];
     }
-    FilterFromLead(framing, chain, total, outCount);
+    input.stored = total + kFilterMargin;
+    FilterFromLead(input, total, outCount);
 }
 
-void FilterFramed(BlockFraming &framing, const ProcessingChain &chain, int total, int *outCount)
+// Moves buffer sets m ... write - 1 to the front; the block's sets among them are stored there
+// from its source.
+void KeepTail(FramedInput &input, int m)
 {
+    BlockFraming &framing = *input.framing;
+    const int fromBuffer = std::max(0, input.stored - m);
+    std::memmove(framing.inputI.data(), framing.inputI.data() + m, sizeof(double) * static_cast<std::size_t>(fromBuffer));
+    std::memmove(framing.inputQ.data(), framing.inputQ.data() + m, sizeof(double) * static_cast<std::size_t>(fromBuffer));
+    const int first = std::max(m, input.stored);
+    if (first < framing.write) {
+        FillBlockSets(input, first - input.blockStart, framing.write - first, framing.inputI.data() + first - m,
+                      framing.inputQ.data() + first - m);
+    }
+    framing.write -= m;
+    input.stored = framing.write;
+}
+
+void FilterFramed(FramedInput &input, int total, int *outCount)
+{
+    BlockFraming &framing = *input.framing;
     const bool lastBlock = framing.received == total;
     if (total < kFilterMargin) {
-        if (lastBlock) FilterShortInterval(framing, chain, total, outCount);
+        StoreBlock(input);
+        if (lastBlock) FilterShortInterval(input, total, outCount);
         return;
     }
     if (!framing.headKept) {
-        if (framing.received < kFilterMargin) return;  // too few sets yet to start filtering
-        // Nothing has been filtered or moved yet, so the buffer starts with the interval.
-        CopySets(framing.inputI.data(), framing.inputQ.data(), kFilterMargin, framing.headI.data(),
-                 framing.headQ.data());
+        if (framing.received < kFilterMargin) {  // too few sets yet to start filtering
+            StoreBlock(input);
+            return;
+        }
+        // Nothing has been filtered or moved yet, so the input starts with the interval.
+        FillFramed(input, 0, kFilterMargin, framing.headI.data(), framing.headQ.data());
         framing.headKept = true;
     }
     if (lastBlock) {
         // The head behind the end: the first 1000 sets are filtered last, with the end as their
         // left and sets 1000 ... 1999 as their right neighbours.
-        CopySets(framing.headI.data(), framing.headQ.data(), kFilterMargin, framing.inputI.data() + framing.write,
-                 framing.inputQ.data() + framing.write);
-        FilterFromLead(framing, chain, framing.write, outCount);
+        FilterFromLead(input, framing.write, outCount);
         return;
     }
     // Keep 1000 sets of right neighbours after the last filtered set, and the rest of a group of
     // ten for the next block.
     int m = framing.write - kFilterMargin;
     m -= m % kRateDenominator;
-    if (m <= 0) return;
-    FilterFromLead(framing, chain, m, outCount);
-    const int kept = framing.write - m;
-    std::memmove(framing.inputI.data(), framing.inputI.data() + m, sizeof(double) * static_cast<std::size_t>(kept));
-    std::memmove(framing.inputQ.data(), framing.inputQ.data() + m, sizeof(double) * static_cast<std::size_t>(kept));
-    framing.write = kept;
+    if (m <= 0) {
+        StoreBlock(input);
+        return;
+    }
+    FilterFromLead(input, m, outCount);
+    KeepTail(input, m);
 }
 
 }  // namespace
@@ -149,7 +241,7 @@ BlockSlot SignalProcessing_GetBlockSlot(BlockFraming &framing)
 }
 
 int SignalProcessing_ProcessBlock(BlockFraming &framing, const ProcessingChain &chain, int count, int setsBefore,
-                                  int total, int *outCount)
+                                  int total, int *outCount, const BlockSource *source)
 {
     if (outCount == nullptr) return 0;
     *outCount = 0;
@@ -157,20 +249,32 @@ int SignalProcessing_ProcessBlock(BlockFraming &framing, const ProcessingChain &
     if (count < 1 || count > framing.blockSets || setsBefore != framing.received) return 0;
     if (total < setsBefore || total - setsBefore < count) return 0;
     if (chain.filter != nullptr && !ValidFilter(chain)) return 0;
+    if (source != nullptr && source->fill == nullptr) return 0;
 
-    double *blockI = framing.inputI.data() + framing.write;
-    double *blockQ = framing.inputQ.data() + framing.write;
-    if (chain.mirrorOn) SignalProcessing_MirrorSpectrum(blockQ, count);
-    if (chain.shiftFraction != 0.0) SignalProcessing_FrequencyShift(blockI, blockQ, count, setsBefore, chain.shiftFraction);
+    FramedInput input{&framing, &chain, source != nullptr ? *source : BlockSource{nullptr, nullptr}, framing.write,
+                      setsBefore, framing.write};
+    if (source == nullptr) {  // the block is in the slot, which is the buffer behind `write`
+        double *blockI = framing.inputI.data() + framing.write;
+        double *blockQ = framing.inputQ.data() + framing.write;
+        if (chain.mirrorOn) SignalProcessing_MirrorSpectrum(blockQ, count);
+        if (chain.shiftFraction != 0.0)
+            SignalProcessing_FrequencyShift(blockI, blockQ, count, setsBefore, chain.shiftFraction);
+        input.stored += count;
+    }
     framing.received += count;
 
     if (chain.filter == nullptr) {
-        CopySets(blockI, blockQ, count, framing.outputI.data(), framing.outputQ.data());
+        if (source == nullptr) {
+            CopySets(framing.inputI.data() + framing.write, framing.inputQ.data() + framing.write, count,
+                     framing.outputI.data(), framing.outputQ.data());
+        } else {
+            FillBlockSets(input, 0, count, framing.outputI.data(), framing.outputQ.data());
+        }
         *outCount = count;
         return 1;
     }
     framing.write += count;
-    FilterFramed(framing, chain, total, outCount);
+    FilterFramed(input, total, outCount);
     return 1;
 }
 

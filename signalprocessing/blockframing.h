@@ -42,8 +42,8 @@ struct ProcessingChain {
 
 struct BlockFraming {
     int blockSets = kBlockSets;
-    // Input: up to kFilterMargin (+ kRateDenominator - 1) sets of history, one block, and room
-    // for the head appended behind the last block.
+    // Input: up to kFilterMargin (+ kRateDenominator - 1) sets of history and one block (with
+    // a block source, only its sets kept for the next block), or a short interval repeated.
     std::vector<double> inputI, inputQ;
     std::vector<double> outputI, outputQ;  // the processed block
     std::vector<double> headI, headQ;      // the interval's first kFilterMargin sets
@@ -70,7 +70,18 @@ void SignalProcessing_ResetBlockFraming(BlockFraming &framing);
 // The slot for the next block of the interval.
 BlockSlot SignalProcessing_GetBlockSlot(BlockFraming &framing);
 
-// Processes the `count` sets just stored in the slot: mirror, shift (phase counted from the
+// Where a block's sets come from when the caller does not store them in the slot:
+// fill(context, first, n, i, q) stores sets first ... first + n - 1 of the block into
+// i[0 ... n - 1] and q[0 ... n - 1]. The framing takes them as the filter needs them, on the
+// caller's and the helper's thread at once, some of them more than once, and only during
+// SignalProcessing_ProcessBlock; the sets must not change meanwhile.
+struct BlockSource {
+    void (*fill)(void *context, int first, int n, double *i, double *q);
+    void *context;
+};
+
+// Processes the `count` sets of the next block, just stored in the slot or given by `source`
+// (not null): mirror, shift (phase counted from the
 // interval's start, setsBefore = the sets of the interval before this block), then either a
 // plain copy (no filter) or the framed filtering. The result is in outputI / outputQ,
 // *outCount pairs; with the filter on it may be 0 for a block while the framing still collects
@@ -80,7 +91,7 @@ BlockSlot SignalProcessing_GetBlockSlot(BlockFraming &framing);
 // `total`, or the filter bank does not hold outputRateTenths phases reaching at most
 // kFilterLead sets.
 int SignalProcessing_ProcessBlock(BlockFraming &framing, const ProcessingChain &chain, int count, int setsBefore,
-                                  int total, int *outCount);
+                                  int total, int *outCount, const BlockSource *source = nullptr);
 
 // Builds the conversion filter: a prototype of tapCount coefficients designed at L times the
 // input rate (cut-off cutoffFraction / L of it) with the given window, split into L phases for

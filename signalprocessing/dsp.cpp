@@ -78,6 +78,7 @@ struct StreamScratch {
     std::vector<double> i, q;
     std::vector<int> entryStart;
     std::vector<double> splatted;  // each coefficient kSplatLanes times: a vector is one load
+    std::vector<double> tailI, tailQ;  // the sets of the outputs after the last whole tile
 };
 thread_local StreamScratch streamScratch;
 
@@ -185,51 +186,71 @@ const TileLoop &WideLoop()
     return loop;
 }
 
-// The streams of one run: group g of stream r holds input set (firstGroup + g) x S + r when that
-// set lies in minimum ... last, else 0.
-void FillStreams(const double *runI, const double *runQ, std::ptrdiff_t stride, int64_t minimum, int64_t last,
+// Sets taken from a source at a time while the streams are filled: they stay in the L1 cache
+// between the source and the streams.
+constexpr int kFillChunkSets = 512;
+
+// n consecutive sets, the first being `set` (relative to the run), into the streams: set s goes
+// to group FloorDiv(s, S) - firstGroup of stream FloorMod(s, S).
+void SpreadSets(const double *i, const double *q, int64_t set, int n, std::ptrdiff_t stride, int64_t firstGroup,
+                int64_t groups, StreamScratch &scratch)
+{
+    if (stride == 2) {
+        // Two streams take the sets alternately: whole pairs by vector shuffles.
+        int k = 0;
+        const auto place = [&](int64_t at) { return (at - (at & 1)) / 2 - firstGroup + (at & 1) * groups; };
+        if ((set & 1) != 0 && n > 0) {
+            scratch.i[place(set)] = i[0];
+            scratch.q[place(set)] = q[0];
+            k = 1;
+        }
+        const int64_t pairs = (n - k) / 2;
+        const int64_t even = place(set + k);
+        SplitEvenOdd(i + k, pairs, scratch.i.data() + even, scratch.i.data() + even + groups);
+        SplitEvenOdd(q + k, pairs, scratch.q.data() + even, scratch.q.data() + even + groups);
+        if ((n - k) % 2 == 1) {
+            scratch.i[place(set + n - 1)] = i[n - 1];
+            scratch.q[place(set + n - 1)] = q[n - 1];
+        }
+        return;
+    }
+    for (int k = 0; k < n; ++k) {
+        const int64_t group = FloorDiv(set + k, stride);
+        const int64_t at = (set + k - group * stride) * groups + group - firstGroup;
+        scratch.i[at] = i[k];
+        scratch.q[at] = q[k];
+    }
+}
+
+// The streams of one run, whose set 0 is source set `origin`: group g of stream r holds the
+// run's set (firstGroup + g) x S + r when that set lies in minimum ... last, else 0. Only those
+// sets are taken from the source.
+void FillStreams(const SetSource &source, int64_t origin, std::ptrdiff_t stride, int64_t minimum, int64_t last,
                  int64_t firstGroup, int64_t groups, StreamScratch &scratch)
 {
-    const auto beginOf = [&](int64_t r) {
-        return std::max<int64_t>(0, FloorDiv(minimum - r + stride - 1, stride) - firstGroup);
-    };
-    const auto endOf = [&](int64_t r) { return std::min<int64_t>(groups, FloorDiv(last - r, stride) - firstGroup + 1); };
-    // At stride 2 the groups both streams hold are split by the vector loop.
-    int64_t splitFrom = 0;
-    int64_t splitTo = 0;
-    if (stride == 2) {
-        splitFrom = std::max(beginOf(0), beginOf(1));
-        splitTo = std::max(splitFrom, std::min(endOf(0), endOf(1)));
-    }
+    // The places outside minimum ... last are never read; they are cleared all the same.
     for (std::ptrdiff_t r = 0; r < stride; ++r) {
-        double *toI = scratch.i.data() + r * groups;
-        double *toQ = scratch.q.data() + r * groups;
-        const int64_t begin = beginOf(r);
-        const int64_t end = endOf(r);
-        std::fill(toI, toI + begin, 0.0);
-        std::fill(toQ, toQ + begin, 0.0);
-        for (int64_t g = begin; g < end; ++g) {
-            if (g == splitFrom && splitTo > splitFrom) g = splitTo;
-            if (g >= end) break;
-            const int64_t at = (firstGroup + g) * stride + r;
-            toI[g] = runI[at];
-            toQ[g] = runQ[at];
-        }
-        std::fill(toI + std::max(begin, end), toI + groups, 0.0);
-        std::fill(toQ + std::max(begin, end), toQ + groups, 0.0);
+        const int64_t begin = std::max<int64_t>(0, FloorDiv(minimum - r + stride - 1, stride) - firstGroup);
+        const int64_t end = std::max(begin, std::min<int64_t>(groups, FloorDiv(last - r, stride) - firstGroup + 1));
+        const auto from = static_cast<std::ptrdiff_t>(r * groups);
+        std::fill(scratch.i.begin() + from, scratch.i.begin() + from + begin, 0.0);
+        std::fill(scratch.q.begin() + from, scratch.q.begin() + from + begin, 0.0);
+        std::fill(scratch.i.begin() + from + end, scratch.i.begin() + from + groups, 0.0);
+        std::fill(scratch.q.begin() + from + end, scratch.q.begin() + from + groups, 0.0);
     }
-    if (splitTo > splitFrom) {
-        const int64_t from = (firstGroup + splitFrom) * 2;
-        const int64_t pairs = splitTo - splitFrom;
-        SplitEvenOdd(runI + from, pairs, scratch.i.data() + splitFrom, scratch.i.data() + groups + splitFrom);
-        SplitEvenOdd(runQ + from, pairs, scratch.q.data() + splitFrom, scratch.q.data() + groups + splitFrom);
+    alignas(64) double chunkI[kFillChunkSets];
+    alignas(64) double chunkQ[kFillChunkSets];
+    for (int64_t set = minimum; set <= last; set += kFillChunkSets) {
+        const int n = static_cast<int>(std::min<int64_t>(kFillChunkSets, last - set + 1));
+        source.fill(source.context, origin + set, n, chunkI, chunkQ);
+        SpreadSets(chunkI, chunkQ, set, n, stride, firstGroup, groups, scratch);
     }
 }
 
 // Outputs 0 ... count - 1 of a run at input stride S, whole tiles only; returns the outputs done.
 // The streams hold exactly the input sets the outputs read (other places are 0 and never read),
 // so nothing outside the filter's reach is touched.
-int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q, std::ptrdiff_t stride,
+int FilterRunOnStreams(const PhaseView &phase, const SetSource &source, int64_t origin, std::ptrdiff_t stride,
                        double *outI, double *outQ, std::ptrdiff_t outStride, int count)
 {
     const TileLoop &wide = WideLoop();
@@ -249,8 +270,6 @@ int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q,
     const int runOutputs = kStreamRunOutputs - kStreamRunOutputs % wide.tile;  // whole tiles
     for (int done = 0; done < count; done += runOutputs) {
         const int outputs = std::min(runOutputs, count - done);
-        const double *runI = i + done * stride;
-        const double *runQ = q + done * stride;
         // Input sets minimum ... last of the run, grouped by their position modulo the stride.
         const int64_t last = static_cast<int64_t>(outputs - 1) * stride + maximum;
         const int64_t firstGroup = FloorDiv(minimum, stride);
@@ -260,7 +279,7 @@ int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q,
             scratch.i.resize(size);
             scratch.q.resize(size);
         }
-        FillStreams(runI, runQ, stride, minimum, last, firstGroup, groups, scratch);
+        FillStreams(source, origin + done * stride, stride, minimum, last, firstGroup, groups, scratch);
         for (int e = 0; e < phase.entries; ++e) {
             const int64_t group = FloorDiv(phase.offsets[e], stride);
             const int64_t r = phase.offsets[e] - group * stride;
@@ -272,15 +291,42 @@ int FilterRunOnStreams(const PhaseView &phase, const double *i, const double *q,
     return count;
 }
 
-// `count` outputs of one phase list; output k reads around i[k * inStride] and goes to
-// outI[k * outStride].
-void FilterRun(const PhaseView &phase, const double *i, const double *q, std::ptrdiff_t inStride, double *outI,
-               double *outQ, std::ptrdiff_t outStride, int count)
+// `count` outputs of one phase list; output k reads around source set origin + k x inStride
+// and goes to outI[k * outStride].
+void FilterRun(const PhaseView &phase, const SetSource &source, int64_t origin, std::ptrdiff_t inStride,
+               double *outI, double *outQ, std::ptrdiff_t outStride, int count)
 {
-    int k = FilterRunOnStreams(phase, i, q, inStride, outI, outQ, outStride, count);
-    for (; k < count; ++k) {
-        FilterOne(phase, i + k * inStride, q + k * inStride, outI + k * outStride, outQ + k * outStride);
+    const int done = FilterRunOnStreams(phase, source, origin, inStride, outI, outQ, outStride, count);
+    if (done == count || phase.entries <= 0) return;
+    // The outputs after the last whole tile, one at a time, from a copy of the sets they read.
+    const auto [minimum, maximum] = std::minmax_element(phase.offsets, phase.offsets + phase.entries);
+    const int64_t first = origin + done * inStride + *minimum;
+    const int64_t sets = (count - 1 - done) * inStride + *maximum - *minimum + 1;
+    StreamScratch &scratch = streamScratch;
+    scratch.tailI.resize(static_cast<std::size_t>(sets));
+    scratch.tailQ.resize(static_cast<std::size_t>(sets));
+    for (int64_t k = 0; k < sets; k += kFillChunkSets) {
+        source.fill(source.context, first + k, static_cast<int>(std::min<int64_t>(kFillChunkSets, sets - k)),
+                    scratch.tailI.data() + k, scratch.tailQ.data() + k);
     }
+    for (int k = done; k < count; ++k) {
+        const int64_t at = (k - done) * inStride - *minimum;
+        FilterOne(phase, scratch.tailI.data() + at, scratch.tailQ.data() + at, outI + k * outStride,
+                  outQ + k * outStride);
+    }
+}
+
+// Sets stored in two arrays: set k at i[k], q[k] (k may be negative).
+struct ArraySets {
+    const double *i;
+    const double *q;
+};
+
+void FillFromArrays(const void *context, int64_t first, int n, double *i, double *q)
+{
+    const ArraySets &arrays = *static_cast<const ArraySets *>(context);
+    std::memcpy(i, arrays.i + first, sizeof(double) * static_cast<std::size_t>(n));
+    std::memcpy(q, arrays.q + first, sizeof(double) * static_cast<std::size_t>(n));
 }
 
 bool SamePhaseList(const FilterPhase &a, const FilterPhase &b)
@@ -366,19 +412,19 @@ int SignalProcessing_InitFilterbank(FilterBank &bank, int phases, int decimation
     return 1;
 }
 
-void SignalProcessing_Filter(const double *i, const double *q, int inCount, int decimation, int phases,
-                             const FilterBank &bank, double *outI, double *outQ, int *outCount)
+void SignalProcessing_FilterSource(const SetSource &source, int inCount, int decimation, int phases,
+                                   const FilterBank &bank, double *outI, double *outQ, int *outCount)
 {
     if (outCount == nullptr) return;
     *outCount = 0;
-    if (inCount <= 0 || decimation < 1 || phases < 1 || !ValidBank(bank, phases)) return;
+    if (source.fill == nullptr || inCount <= 0 || decimation < 1 || phases < 1 || !ValidBank(bank, phases)) return;
     const int64_t wanted = static_cast<int64_t>(inCount) * phases / decimation;
     if (wanted > INT_MAX) return;
     const int count = static_cast<int>(wanted);
 
     if (UniformBank(bank, phases, decimation)) {
         // base = t x M / L = t x (M / L): consecutive outputs step through the input evenly.
-        FilterRun(ViewOf(bank.phases[0]), i, q, decimation / phases, outI, outQ, 1, count);
+        FilterRun(ViewOf(bank.phases[0]), source, 0, decimation / phases, outI, outQ, 1, count);
         *outCount = count;
         return;
     }
@@ -393,9 +439,17 @@ void SignalProcessing_Filter(const double *i, const double *q, int inCount, int 
         for (int p = 0; p < phases && first + p < chunkEnd; ++p) {
             const int outputs = static_cast<int>((chunkEnd - first - p + phases - 1) / phases);
             const int64_t base = chunkBase + static_cast<int64_t>(p) * decimation / phases;
-            FilterRun(ViewOf(bank.phases[p]), i + base, q + base, decimation, outI + first + p,
-                               outQ + first + p, phases, outputs);
+            FilterRun(ViewOf(bank.phases[p]), source, base, decimation, outI + first + p, outQ + first + p, phases,
+                      outputs);
         }
     }
     *outCount = count;
+}
+
+void SignalProcessing_Filter(const double *i, const double *q, int inCount, int decimation, int phases,
+                             const FilterBank &bank, double *outI, double *outQ, int *outCount)
+{
+    const ArraySets arrays{i, q};
+    SignalProcessing_FilterSource(SetSource{FillFromArrays, &arrays}, inCount, decimation, phases, bank, outI, outQ,
+                                  outCount);
 }

@@ -2,6 +2,7 @@
 // The signal processing chain: spectrum mirror, frequency shift, windowed-sinc low-pass design
 // and the polyphase filter with a rate change to L/M of the input rate.
 
+#include <cstdint>
 #include <vector>
 
 // Negates each of the count values (complex conjugation mirrors the spectrum about 0).
@@ -40,6 +41,19 @@ struct FilterBank {
 // phases, decimation or taps is below 1 or the prototype is missing.
 int SignalProcessing_InitFilterbank(FilterBank &bank, int phases, int decimation, int taps,
                                     const double *prototype);
+
+// Where the filter takes its input from: fill(context, first, n, i, q) stores input sets
+// first ... first + n - 1 into i[0 ... n - 1] and q[0 ... n - 1]. `first` is counted from the
+// filter's set 0 and may be negative (the filter reads up to its reach before set 0). It may be
+// called on several threads at once.
+struct SetSource {
+    void (*fill)(const void *context, int64_t first, int n, double *i, double *q);
+    const void *context;
+};
+
+// SignalProcessing_Filter of the sets a source delivers: the same values, bit for bit.
+void SignalProcessing_FilterSource(const SetSource &source, int inCount, int decimation, int phases,
+                                   const FilterBank &bank, double *outI, double *outQ, int *outCount);
 
 // Polyphase filter and rate change of inCount input pairs; writes inCount x phases / decimation
 // output pairs. Reads up to the bank's reach before index 0 and after inCount - 1. Writes

@@ -154,3 +154,36 @@ TEST(DirectPairs, EqualTheGeneralPathBitForBit)
         }
     }
 }
+
+// The decoding for a chain that goes on after it (the filter): the values of Parser_DecodeSets
+// bit for bit, never mirrored, and given with a frequency shift too.
+TEST(DirectPairs, DecodingAloneGivesTheValuesOfTheGeneralDecoder)
+{
+    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+    std::mt19937 random(11);
+    const int sets = 1003;
+    for (int format : {kInt16, kFloat32}) {
+        for (int variant = 0; variant < 8; ++variant) {
+            ConversionSettings s = PlainPairs(format, variant & 1, variant & 2, variant & 4);
+            s.shiftFraction = 0.125;
+            std::optional<DirectPairs> decoding = Conversion_DecodingPairsFor(s);
+            ASSERT_TRUE(decoding);
+            const std::vector<char> raw = RawPairs(format, sets, random);
+            std::vector<double> expectedI(sets), expectedQ(sets);
+            ASSERT_EQ(Parser_DecodeSets(s, raw.data(), raw.data(), sets, expectedI.data(), expectedQ.data()), sets);
+            const bool hasWide = decoding->wide;
+            for (const bool wide : {false, true}) {
+                if (wide && !hasWide) continue;
+                decoding->wide = wide;
+                SCOPED_TRACE(::testing::Message() << "format " << format << " variant " << variant << " wide " << wide);
+                std::vector<double> i(sets), q(sets);
+                const int done = Conversion_DecodeDirectPairs(*decoding, raw.data(), sets, i.data(), q.data());
+                EXPECT_EQ(done, sets - sets % (wide ? 8 : 4));
+                for (int k = 0; k < done; ++k) {
+                    ASSERT_EQ(std::bit_cast<uint64_t>(i[k]), std::bit_cast<uint64_t>(expectedI[k])) << "set " << k;
+                    ASSERT_EQ(std::bit_cast<uint64_t>(q[k]), std::bit_cast<uint64_t>(expectedQ[k])) << "set " << k;
+                }
+            }
+        }
+    }
+}

@@ -60,9 +60,24 @@ Interval CyclicFilter(const Interval &x, const FilterBank &bank, int lead)
     return out;
 }
 
+// The sets of one block, read straight from the interval (a block source).
+struct IntervalBlock {
+    const Interval *x;
+    int first;  // the block's first set in the interval
+};
+
+void FillFromInterval(void *context, int first, int n, double *i, double *q)
+{
+    const IntervalBlock &block = *static_cast<const IntervalBlock *>(context);
+    std::copy_n(block.x->i.begin() + block.first + first, n, i);
+    std::copy_n(block.x->q.begin() + block.first + first, n, q);
+}
+
 // Feeds the interval through the framing in blocks of the given sizes (the last one cut to
-// what is left, sizes repeated as needed) and collects the output.
-Interval FrameInBlocks(const Interval &x, const ProcessingChain &chain, int blockSets, const std::vector<int> &sizes)
+// what is left, sizes repeated as needed) and collects the output. The blocks are stored in the
+// slot, or with fromSource given to the framing as a source that it reads as it needs them.
+Interval FrameInBlocks(const Interval &x, const ProcessingChain &chain, int blockSets, const std::vector<int> &sizes,
+                       bool fromSource = false)
 {
     BlockFraming framing;
     EXPECT_EQ(SignalProcessing_InitBlockFraming(framing, blockSets), 1);
@@ -72,10 +87,16 @@ Interval FrameInBlocks(const Interval &x, const ProcessingChain &chain, int bloc
     for (std::size_t b = 0; processed < total; ++b) {
         const BlockSlot slot = SignalProcessing_GetBlockSlot(framing);
         const int count = std::min({sizes[b % sizes.size()], slot.capacity, total - processed});
-        std::copy_n(x.i.begin() + processed, count, slot.i);
-        std::copy_n(x.q.begin() + processed, count, slot.q);
+        IntervalBlock block{&x, processed};
+        const BlockSource source{FillFromInterval, &block};
+        if (!fromSource) {
+            std::copy_n(x.i.begin() + processed, count, slot.i);
+            std::copy_n(x.q.begin() + processed, count, slot.q);
+        }
         int outCount = -1;
-        EXPECT_EQ(SignalProcessing_ProcessBlock(framing, chain, count, processed, total, &outCount), 1);
+        EXPECT_EQ(SignalProcessing_ProcessBlock(framing, chain, count, processed, total, &outCount,
+                                                fromSource ? &source : nullptr),
+                  1);
         out.i.insert(out.i.end(), framing.outputI.begin(), framing.outputI.begin() + outCount);
         out.q.insert(out.q.end(), framing.outputQ.begin(), framing.outputQ.begin() + outCount);
         processed += count;
@@ -125,6 +146,12 @@ TEST_P(FramingEqualsCyclicFilter, ForBlocksSplittingTheIntervalAnywhere)
     const Interval small = FrameInBlocks(x, chain, 700, RandomSizes(1, 700, 4));
     EXPECT_EQ(small.i, expected.i);
     EXPECT_EQ(small.q, expected.q);
+    // Blocks read from a source as the filter needs them, large and small.
+    for (const int blockSets : {7000, 700}) {
+        const Interval sourced = FrameInBlocks(x, chain, blockSets, RandomSizes(1, blockSets, 5), true);
+        EXPECT_EQ(sourced.i, expected.i) << "blocks up to " << blockSets;
+        EXPECT_EQ(sourced.q, expected.q) << "blocks up to " << blockSets;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(RatesTapsAndLengths, FramingEqualsCyclicFilter,
@@ -209,15 +236,20 @@ TEST(BlockFraming, WithoutFilterTheBlockIsMirroredShiftedAndCopied)
 
 TEST(BlockFraming, MirrorAndShiftComeBeforeTheFilter)
 {
-    const FilterBank bank = ConversionFilter(256, 8);
     const Interval x = RandomInterval(9000, 14);
     Interval prepared = x;
     SignalProcessing_MirrorSpectrum(prepared.q.data(), 9000);
     SignalProcessing_FrequencyShift(prepared.i.data(), prepared.q.data(), 9000, 0, -0.125);
-    const Interval expected = CyclicFilter(prepared, bank, kFilterLead);
-    const Interval framed = FrameInBlocks(x, ProcessingChain{1, -0.125, &bank, 8}, 4000, {3333});
-    EXPECT_EQ(framed.i, expected.i);
-    EXPECT_EQ(framed.q, expected.q);
+    for (const bool fromSource : {false, true}) {
+        for (const int rate : {8, 5}) {
+            const FilterBank bank = ConversionFilter(256, rate);
+            const Interval expected = CyclicFilter(prepared, bank, kFilterLead);
+            const ProcessingChain chain{1, -0.125, &bank, rate};
+            const Interval framed = FrameInBlocks(x, chain, 4000, {3333, 1500, 4000, 17}, fromSource);
+            EXPECT_EQ(framed.i, expected.i) << "rate " << rate << (fromSource ? ", from a source" : "");
+            EXPECT_EQ(framed.q, expected.q) << "rate " << rate << (fromSource ? ", from a source" : "");
+        }
+    }
 }
 
 TEST(BlockFraming, RefusesBlocksThatDoNotFitTheInterval)
