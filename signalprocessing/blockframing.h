@@ -26,7 +26,7 @@
 inline constexpr int kBlockSets = 100000;       // the most sets per block
 // Blocks of a filtered conversion: larger, so that the two threads that filter each block meet
 // less often (each hand-over wakes a thread). The results do not depend on the block size.
-inline constexpr int kFilterBlockSets = 400000;
+inline constexpr int kFilterBlockSets = 200000;
 inline constexpr int kFilterMargin = 2000;      // history kept in front of a block; sets kept as head
 inline constexpr int kFilterLead = 1000;        // the filter is fed from this far into the buffer
 inline constexpr int kRateDenominator = 10;     // output rate = input rate x L / 10
