@@ -48,7 +48,7 @@ struct FramedInput {
     BlockSource block;  // fill null: the block is in the buffer
     int blockStart;     // buffer set of the block's first set
     int setsBefore;     // interval sets before the block
-    int stored;
+    int stored;         // buffer sets that hold their values
 };
 
 // Sets first ... first + n - 1 of the block from its source, mirrored and shifted.
@@ -159,9 +159,9 @@ void FilterShortInterval(FramedInput &input, int total, int *outCount)
 void KeepTail(FramedInput &input, int m)
 {
     BlockFraming &framing = *input.framing;
-    const int fromBuffer = std::max(0, input.stored - m);
-    std::memmove(framing.inputI.data(), framing.inputI.data() + m, sizeof(double) * static_cast<std::size_t>(fromBuffer));
-    std::memmove(framing.inputQ.data(), framing.inputQ.data() + m, sizeof(double) * static_cast<std::size_t>(fromBuffer));
+    const auto fromBuffer = static_cast<std::size_t>(std::max(0, input.stored - m));
+    std::memmove(framing.inputI.data(), framing.inputI.data() + m, sizeof(double) * fromBuffer);
+    std::memmove(framing.inputQ.data(), framing.inputQ.data() + m, sizeof(double) * fromBuffer);
     const int first = std::max(m, input.stored);
     if (first < framing.write) {
         FillBlockSets(input, first - input.blockStart, framing.write - first, framing.inputI.data() + first - m,

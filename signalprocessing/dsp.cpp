@@ -153,8 +153,8 @@ QUELVOR_VECTOR_CLONES int FilterStreamTiles4(const double *splatted, const int *
                                              const double *streamI, const double *streamQ, double *outI,
                                              double *outQ, std::ptrdiff_t outStride, int count)
 {
-    return FilterStreamTilesOf<Double4, kWideVectors4>(splatted, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
-                                        count);
+    return FilterStreamTilesOf<Double4, kWideVectors4>(splatted, entryStart, entries, streamI, streamQ, outI, outQ,
+                                                       outStride, count);
 }
 
 #if defined(__x86_64__)
@@ -163,8 +163,8 @@ __attribute__((target("avx512f"))) int FilterStreamTiles8(const double *splatted
                                                          double *outI, double *outQ, std::ptrdiff_t outStride,
                                                          int count)
 {
-    return FilterStreamTilesOf<Double8, kWideVectors8>(splatted, entryStart, entries, streamI, streamQ, outI, outQ, outStride,
-                                        count);
+    return FilterStreamTilesOf<Double8, kWideVectors8>(splatted, entryStart, entries, streamI, streamQ, outI, outQ,
+                                                       outStride, count);
 }
 #endif
 
