@@ -36,7 +36,7 @@ void HelperThread::Share(int pieces, Piece piece, void *context)
         posted_ = true;
     }
     changed_.notify_all();
-    for (int k = TakeFront(); k >= 0; k = TakeFront()) piece(context, k);
+    for (int k = Take(false); k >= 0; k = Take(false)) piece(context, k);
     std::unique_lock lock(mutex_);
     // A helper that has not woken up yet finds nothing left to do: the share is withdrawn
     // rather than waited for, as waking a thread can take longer than a small share.
@@ -47,27 +47,16 @@ void HelperThread::Share(int pieces, Piece piece, void *context)
     changed_.wait(lock, [this] { return !running_; });
 }
 
-// The next piece from the front, or -1 when none is left.
-int HelperThread::TakeFront()
+// The next piece from the front or from the back, or -1 when none is left.
+int HelperThread::Take(bool fromBack)
 {
     uint64_t open = open_.load();
     for (;;) {
         const uint64_t front = open >> 32;
         const uint64_t end = open & 0xffffffffu;
         if (front >= end) return -1;
-        if (open_.compare_exchange_weak(open, Range(front + 1, end))) return static_cast<int>(front);
-    }
-}
-
-// The next piece from the back, or -1 when none is left.
-int HelperThread::TakeBack()
-{
-    uint64_t open = open_.load();
-    for (;;) {
-        const uint64_t front = open >> 32;
-        const uint64_t end = open & 0xffffffffu;
-        if (front >= end) return -1;
-        if (open_.compare_exchange_weak(open, Range(front, end - 1))) return static_cast<int>(end - 1);
+        const uint64_t rest = fromBack ? Range(front, end - 1) : Range(front + 1, end);
+        if (open_.compare_exchange_weak(open, rest)) return static_cast<int>(fromBack ? end - 1 : front);
     }
 }
 
@@ -82,7 +71,7 @@ void HelperThread::Loop()
         const Piece piece = piece_;
         void *context = context_;
         lock.unlock();
-        for (int k = TakeBack(); k >= 0; k = TakeBack()) piece(context, k);
+        for (int k = Take(true); k >= 0; k = Take(true)) piece(context, k);
         lock.lock();
         running_ = false;
         changed_.notify_all();

@@ -26,8 +26,7 @@ public:
 
 private:
     void Loop();
-    int TakeFront();
-    int TakeBack();
+    int Take(bool fromBack);
 
     std::mutex mutex_;
     std::condition_variable changed_;
