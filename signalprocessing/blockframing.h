@@ -81,11 +81,11 @@ struct BlockSource {
 };
 
 // Processes the `count` sets of the next block, just stored in the slot or given by `source`
-// (not null): mirror, shift (phase counted from the
-// interval's start, setsBefore = the sets of the interval before this block), then either a
-// plain copy (no filter) or the framed filtering. The result is in outputI / outputQ,
-// *outCount pairs; with the filter on it may be 0 for a block while the framing still collects
-// sets. Over the whole interval the filter delivers floor(total x L / 10) pairs.
+// (not null): mirror, shift (phase counted from the interval's start, setsBefore = the sets of
+// the interval before this block), then either a plain copy (no filter) or the framed filtering.
+// The result is in outputI / outputQ, *outCount pairs; with the filter on it may be 0 for a block
+// while the framing still collects sets. Over the whole interval the filter delivers
+// floor(total x L / 10) pairs.
 // Returns 1, or 0 (with *outCount = 0) when the framing is not initialised, count is not
 // 1 ... blockSets, setsBefore is not the number of sets received so far, the block reaches past
 // `total`, or the filter bank does not hold outputRateTenths phases reaching at most

@@ -1,6 +1,6 @@
 #pragma once
-// A thread beside the caller's that shares the caller's work on a block: decoding it and
-// filtering it, so that both cores compute.
+// A thread beside the caller's that shares the caller's work on a block (its filtering), so
+// that both cores compute.
 
 #include <atomic>
 #include <condition_variable>
@@ -13,7 +13,7 @@ public:
     using Piece = void (*)(void *context, int piece);
 
     HelperThread();
-    ~HelperThread();  // waits for a running share, then ends the thread
+    ~HelperThread();  // ends the thread
     HelperThread(const HelperThread &) = delete;
     HelperThread &operator=(const HelperThread &) = delete;
 

@@ -275,6 +275,8 @@ TEST(BlockFraming, RefusesBlocksThatDoNotFitTheInterval)
     ASSERT_EQ(SignalProcessing_InitFilterbank(farReaching, 1, 10, 2101, wide.data()), 1);
     const ProcessingChain tooWide{0, 0.0, &farReaching, 1};
     EXPECT_EQ(SignalProcessing_ProcessBlock(framing, tooWide, 100, 0, 10000, &outCount), 0);
+    const BlockSource noFill{nullptr, nullptr};
+    EXPECT_EQ(SignalProcessing_ProcessBlock(framing, chain, 100, 0, 10000, &outCount, &noFill), 0);
 
     EXPECT_EQ(SignalProcessing_ProcessBlock(framing, chain, 100, 0, 10000, &outCount), 1);
     EXPECT_EQ(framing.received, 100);
