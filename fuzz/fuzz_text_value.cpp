@@ -1,6 +1,7 @@
 // Parser_ExtractTextValueFromBuffer for the three text formats on arbitrary text.
 // Oracle: the same result, offset, length and value as the C library's strtol (base 10 or 16,
 // saturated to 32 bits) or strtod in the "C" locale, tried at up to 50 start positions.
+// Also Parser_ScanPlainTextValues on the same text, against that search value by value.
 
 #include <clocale>
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <locale.h>
 #include <string>
+#include <vector>
 
 #include "fuzzsupport.h"
 #include "parser/formats.h"
@@ -55,6 +57,31 @@ bool SameValue(double a, double b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// The batch scan from the start of the text must take the values the search finds one after
+// the other, bit for bit, ending where they end.
+void CheckScan(int code, const std::string &text)
+{
+    constexpr int kMaxValues = 64;
+    std::vector<char> padded(text.begin(), text.end());
+    padded.push_back('\0');
+    padded.insert(padded.end(), kTextScanPadding, '5');
+    double values[kMaxValues];
+    int64_t ends[kMaxValues];
+    const auto size = static_cast<int64_t>(text.size());
+    const int scanned = Parser_ScanPlainTextValues(code, padded.data(), 0, size, kMaxValues, values, ends);
+    FUZZ_CHECK(scanned >= 0 && scanned <= kMaxValues, "scan count " + std::to_string(scanned));
+    int64_t k = 0;
+    for (int v = 0; v < scanned; ++v) {
+        double value = 0.0;
+        int offset = 0, length = 0;
+        const std::string detail = "scan code " + std::to_string(code) + " value " + std::to_string(v);
+        FUZZ_CHECK(Parser_ExtractTextValueFromBuffer(code, padded.data() + k, &value, &offset, &length) == 1, detail);
+        FUZZ_CHECK(ends[v] == k + offset + length && ends[v] < size, detail + " end " + std::to_string(ends[v]));
+        FUZZ_CHECK(SameValue(values[v], value), detail);
+        k = ends[v];
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -73,5 +100,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(length == expectedLength, detail + " length " + std::to_string(length));
     FUZZ_CHECK(SameValue(value, expectedValue), detail);
     if (found) FUZZ_CHECK(offset == expectedOffset, detail + " offset " + std::to_string(offset));
+    CheckScan(code, text);
     return 0;
 }

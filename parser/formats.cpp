@@ -10,6 +10,10 @@
 
 #include "configuration/vectorclones.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 const std::array<FormatInfo, kFormatCount> kFormats = {{
     {"Text Integer", -1},
     {"Text Floating Point", -1},
@@ -111,6 +115,15 @@ constexpr int kMaxExactDigits = 19;  // any 19 digits fit in 64 bits
 constexpr uint64_t kMaxExactMantissa = uint64_t{1} << 53;
 constexpr int kExponentCap = 100000;  // far beyond any double; keeps the exponent from overflowing
 
+// The value of eight digits, one per byte, the first (most significant) in the lowest byte.
+uint64_t EightDigitsValue(uint64_t digits)
+{
+    digits = digits * 10 + (digits >> 8);  // bytes 0, 2, 4 and 6 now hold two-digit numbers
+    return (((digits & 0x000000FF000000FF) * (100 + (uint64_t{1000000} << 32))) +
+            (((digits >> 16) & 0x000000FF000000FF) * (1 + (uint64_t{10000} << 32)))) >>
+           32;
+}
+
 // Reads the digits at c into *mantissa (as long as they fit) and counts them in *digits.
 const char *ReadDigits(const char *c, uint64_t *mantissa, int *digits)
 {
@@ -175,6 +188,125 @@ int ParseFloatingPoint(const char *start, double *value)
     }
     *value = negative ? -magnitude : magnitude;
     return static_cast<int>(c - start);
+}
+
+// ---- Plain values between white space, many at a time.
+//
+// Most text files hold nothing but short decimal numbers between white space. A parse from the
+// end of one such value skips the white space and consumes exactly the next number, so the
+// values can be taken from where the white space says they are, each parsed on its own: the
+// positions do not wait for the parses, and the processor overlaps them. Anything else (an
+// exponent, a separator, a long number) is left to the search above.
+
+constexpr int kScanWindow = 64;
+
+// Bit b set when text[b] is white space, for the 64 bytes at text.
+uint64_t WhiteSpaceBits(const char *text)
+{
+#if defined(__SSE2__)
+    uint64_t bits = 0;
+    for (int part = 0; part < 4; ++part) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + 16 * part));
+        const __m128i space = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '));
+        // '\t' to '\r' are the bytes whose distance above '\t' is at most 4.
+        const __m128i aboveTab = _mm_sub_epi8(bytes, _mm_set1_epi8('\t'));
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(aboveTab, _mm_set1_epi8(4)), aboveTab);
+        const auto partBits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(space, control)));
+        bits |= uint64_t{partBits} << (16 * part);
+    }
+    return bits;
+#else
+    uint64_t bits = 0;
+    for (int b = 0; b < kScanWindow; ++b) bits |= uint64_t{IsSpace(text[b])} << b;
+    return bits;
+#endif
+}
+
+// The high bit of each byte of `digits` (text bytes XOR '0') whose byte is no digit, that is
+// 10 or more.
+uint64_t NotDigitBits(uint64_t digits)
+{
+    return (((digits & 0x7F7F7F7F7F7F7F7F) + 0x7676767676767676) | digits) & 0x8080808080808080;
+}
+
+// Counts the digits (at most 8) at c and puts their value in *value. Reads 8 bytes.
+int DigitGroup(const char *c, uint64_t *value)
+{
+    uint64_t group;
+    std::memcpy(&group, c, sizeof group);
+    const uint64_t digits = group ^ 0x3030303030303030;  // a digit's byte becomes its value
+    const uint64_t notDigits = NotDigitBits(digits);
+    const int count = notDigits == 0 ? 8 : std::countr_zero(notDigits) / 8;
+    // The digits move to the high bytes, so the bytes below read as leading zeros.
+    *value = count == 0 ? 0 : EightDigitsValue(digits << (64 - 8 * count));
+    return count;
+}
+
+// The number [number, number + length), 1 to 8 characters, read from one group of 8 bytes:
+// digits, for floating point with at most one point among them.
+bool ShortPlainNumber(bool fractions, const char *number, int64_t length, uint64_t *mantissa, int *fractionDigits)
+{
+    uint64_t group;
+    std::memcpy(&group, number, sizeof group);
+    uint64_t digits = group ^ 0x3030303030303030;
+    const uint64_t others = NotDigitBits(digits) & (~uint64_t{0} >> (64 - 8 * length));
+    int digitCount = static_cast<int>(length);
+    *fractionDigits = 0;
+    if (others != 0) {
+        const int point = std::countr_zero(others) / 8;
+        const bool onePoint = (others & (others - 1)) == 0 && ((digits >> (8 * point)) & 0xFF) == ('.' ^ '0');
+        if (!fractions || !onePoint || length == 1) return false;
+        // Close the gap the point leaves.
+        const uint64_t below = (uint64_t{1} << (8 * point)) - 1;
+        digits = (digits & below) | ((digits >> 8) & ~below);
+        --digitCount;
+        *fractionDigits = digitCount - point;
+    }
+    *mantissa = EightDigitsValue(digits << (64 - 8 * digitCount));
+    return true;
+}
+
+// The same for longer numbers: at most 8 digits, for floating point a point and at most 8 more.
+bool LongPlainNumber(bool fractions, const char *number, const char *end, uint64_t *mantissa, int *fractionDigits)
+{
+    constexpr uint64_t kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+    const char *c = number;
+    const int integerDigits = DigitGroup(c, mantissa);
+    c += integerDigits;
+    *fractionDigits = 0;
+    if (c != end) {
+        if (!fractions || *c != '.') return false;
+        uint64_t fraction = 0;
+        *fractionDigits = DigitGroup(c + 1, &fraction);
+        c += 1 + *fractionDigits;
+        *mantissa = *mantissa * kPowers[*fractionDigits] + fraction;
+    }
+    return c == end && integerDigits + *fractionDigits > 0 && *mantissa <= kMaxExactMantissa;
+}
+
+// Parses [start, end) when it is a plain number of the format: an optional sign and digits,
+// for floating point with at most one point, at most 8 digits before it and 8 after it. The
+// value is the one the parsers above give, bit for bit: digits and power of ten are exact, so
+// one division rounds as strtod does. Returns false for anything else.
+bool ParsePlainValue(bool fractions, const char *start, const char *end, double *value)
+{
+    const bool negative = *start == '-';
+    // Without branches: signs come at random in sampled signals.
+    const char *number = start + (static_cast<int>(negative) | static_cast<int>(*start == '+'));
+    const int64_t length = end - number;
+    uint64_t mantissa = 0;
+    int fractionDigits = 0;
+    const bool plain = length >= 1 && length <= 8
+                           ? ShortPlainNumber(fractions, number, length, &mantissa, &fractionDigits)
+                           : LongPlainNumber(fractions, number, end, &mantissa, &fractionDigits);
+    if (!plain) return false;
+    if (!fractions) {
+        *value = SaturatedInt32(negative, mantissa);
+        return true;
+    }
+    const double magnitude = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
+    *value = std::bit_cast<double>(std::bit_cast<uint64_t>(magnitude) | uint64_t{negative} << 63);
+    return true;
 }
 
 // A parse from position p skips the white space run to its first other character q and fails
@@ -319,6 +451,34 @@ int Parser_ExtractTextValueFromBuffer(int code, const char *text, double *value,
     case kTextHexadecimal: return SearchTextValue<ParseHexadecimalInteger>(text, value, offset, length);
     default: return 0;
     }
+}
+
+int Parser_ScanPlainTextValues(int code, const char *text, int64_t start, int64_t end, int maxValues,
+                               double *values, int64_t *ends)
+{
+    // The groups of 8 bytes are read with the first character in the lowest byte.
+    if constexpr (std::endian::native != std::endian::little) return 0;
+    if (code != kTextInteger && code != kTextFloatingPoint) return 0;
+    const bool fractions = code == kTextFloatingPoint;
+    int count = 0;
+    int64_t window = start;
+    while (count < maxValues && window + kScanWindow <= end) {
+        const uint64_t space = WhiteSpaceBits(text + window);
+        if ((space & 1) == 0) break;  // the search starts on the value itself
+        // Values start where white space ends and end where it starts again.
+        uint64_t starts = ~space & (space << 1);
+        uint64_t stops = space & (~space << 1);
+        const int before = count;
+        for (; starts != 0 && stops != 0 && count < maxValues; starts &= starts - 1, stops &= stops - 1) {
+            const int64_t valueEnd = window + std::countr_zero(stops);
+            if (!ParsePlainValue(fractions, text + window + std::countr_zero(starts), text + valueEnd, &values[count]))
+                return count;
+            ends[count++] = valueEnd;
+        }
+        if (count == before) break;  // no whole value in the window
+        window = ends[count - 1];
+    }
+    return count;
 }
 
 void Parser_ExtractBinaryValueFromBuffer(int code, const void *buffer, int64_t index, int swapBytes, double *value)

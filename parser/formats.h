@@ -41,6 +41,19 @@ void Parser_GetFormatFromString(std::string_view text, int *code, int *bytesPerV
 // and *length the characters it consumed. Returns 0 otherwise (*value 0.0).
 int Parser_ExtractTextValueFromBuffer(int code, const char *text, double *value, int *offset, int *length);
 
+// Readable bytes that Parser_ScanPlainTextValues may read beyond its `end`.
+inline constexpr int kTextScanPadding = 8;
+
+// Takes the values of text format `code` that Parser_ExtractTextValueFromBuffer would find one
+// after the other from text + start, as long as they are plain numbers between white space
+// (integer format: sign and up to 8 digits; floating point: also a point and up to 8 digits
+// after it), text[start] is white space, and they end before `end`. Stops before the first
+// other value, after maxValues, or when nothing more fits in 64-byte windows below `end`.
+// values[v] receives the value (as Parser_ExtractTextValueFromBuffer gives it, bit for bit),
+// ends[v] the position after it. Returns the number taken (0 for hexadecimal text).
+int Parser_ScanPlainTextValues(int code, const char *text, int64_t start, int64_t end, int maxValues,
+                               double *values, int64_t *ends);
+
 // Decodes value number `index` (counted in values of the format's size) of `buffer`
 // (codes 3 to 12 only; any other code leaves *value unchanged). With swapBytes 1 the bytes of
 // 2-, 4- and 8-byte values are reversed first.

@@ -16,6 +16,15 @@ constexpr int64_t kTextChunkMargin = 100;
 // reaches the end of a chunk that is not the last might read differently with the bytes that
 // follow, so it is parsed again at the start of the next chunk.
 constexpr int64_t kTextLookAhead = 64;
+// Plain values are taken this many at a time; after a batch that found none, this many values
+// are searched one by one before the next batch is tried.
+constexpr int kScanBatch = 64;
+constexpr int kSearchesBeforeScan = 32;
+
+struct ScanBatch {
+    double values[kScanBatch];
+    int64_t ends[kScanBatch];
+};
 
 // ---- Text formats ------------------------------------------------------------------------
 
@@ -36,16 +45,38 @@ struct TextSink {
     int nI = 0;
     int nQ = 0;
 
-    void Store(const TextColumns &columns, int column, double value)
+    void Store(const TextColumns &columns, int column, double value) { Store(columns, column, value, nI, nQ); }
+
+    // Store with the counts in the caller's variables, which a loop can keep in registers.
+    void Store(const TextColumns &columns, int column, double value, int &countI, int &countQ) const
     {
         if (column == columns.iColumn) {
-            if (nI < maxSets) iValues[nI++] = value;
-            if (textIOnly && nQ < maxSets) qValues[nQ++] = textQEqualsI ? value : 0.0;
+            if (countI < maxSets) iValues[countI++] = value;
+            if (textIOnly && countQ < maxSets) qValues[countQ++] = textQEqualsI ? value : 0.0;
         } else if (column == columns.qColumn) {
-            if (nQ < maxSets) qValues[nQ++] = value;
+            if (countQ < maxSets) qValues[countQ++] = value;
         }
     }
 };
+
+// Stores the scanned values in order, as the value-by-value loop of ReadTextFile would: each
+// while the file's sets are below maxSets and the value starts before stopAt. Moves *position
+// to the end of the last value stored and *column on.
+void StoreScanned(const ScanBatch &batch, int scanned, const TextColumns &columns, bool setsCountedByQ,
+                  int64_t stopAt, int64_t *position, int *column, TextSink &sink)
+{
+    int nI = sink.nI, nQ = sink.nQ, c = *column;
+    int64_t k = *position;
+    for (int v = 0; v < scanned && (setsCountedByQ ? nQ : nI) < sink.maxSets && k < stopAt; ++v) {
+        sink.Store(columns, c, batch.values[v], nI, nQ);
+        k = batch.ends[v];
+        c = c == columns.lastColumn ? 0 : c + 1;
+    }
+    sink.nI = nI;
+    sink.nQ = nQ;
+    *column = c;
+    *position = k;
+}
 
 // Reads values of one file from *position up to dataEnd into the sink until the file's sets
 // (counted by nI or nQ) reach maxSets or the text ends; advances *position by what was consumed.
@@ -53,6 +84,7 @@ void ReadTextFile(int handle, int sampleFormat, int64_t dataEnd, int64_t *positi
                   bool setsCountedByQ, TextSink &sink, char *buffer)
 {
     const int &sets = setsCountedByQ ? sink.nQ : sink.nI;
+    ScanBatch batch;
     int column = 0;
     for (;;) {
         const int64_t remaining = dataEnd - *position;
@@ -67,9 +99,22 @@ void ReadTextFile(int handle, int sampleFormat, int64_t dataEnd, int64_t *positi
         buffer[chunkSize] = '\0';
 
         const int64_t stopAt = chunkSize - (lastChunk ? 0 : kTextChunkMargin);
+        // Plain values are taken in batches only where their look-ahead stays in the chunk.
+        const int64_t scanEnd = lastChunk ? chunkSize : chunkSize - kTextLookAhead;
         int64_t k = 0;
         bool ended = false;
+        int searchesBeforeScan = 0;
         while (sets < sink.maxSets && k < stopAt) {
+            if (searchesBeforeScan == 0) {
+                const int scanned = Parser_ScanPlainTextValues(sampleFormat, buffer, k, scanEnd, kScanBatch,
+                                                               batch.values, batch.ends);
+                StoreScanned(batch, scanned, columns, setsCountedByQ, stopAt, &k, &column, sink);
+                // A file whose values are not plain is searched value by value; the batches
+                // are tried again now and then.
+                if (scanned == 0) searchesBeforeScan = kSearchesBeforeScan;
+                continue;
+            }
+            --searchesBeforeScan;
             double value = 0.0;
             int offset = 0, length = 0;
             const int found = Parser_ExtractTextValueFromBuffer(sampleFormat, buffer + k, &value, &offset, &length);
@@ -92,7 +137,8 @@ int ReadTextSets(const InputFiles &files, const ConversionSettings &settings, Se
                  int64_t *posI, int64_t *posQ, int maxSets, double *iValues, double *qValues)
 {
     if (settings.textIMarkers < 0 || settings.textQMarkers < 0) return 0;
-    if (scratch.buffer.size() < static_cast<size_t>(kTextChunkBytes + 1)) scratch.buffer.resize(kTextChunkBytes + 1);
+    constexpr size_t kTextBufferBytes = kTextChunkBytes + 1 + kTextScanPadding;  // the chunk, its NUL, the scan's reach
+    if (scratch.buffer.size() < kTextBufferBytes) scratch.buffer.resize(kTextBufferBytes);
     const int64_t trailer = Settings_KnownLength(settings.trailerLength);
     const int64_t dataEnd = files.inputSize - trailer;
     TextSink sink{iValues, qValues, maxSets, settings.textIOnly, settings.textQEqualsI};

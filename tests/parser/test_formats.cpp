@@ -238,6 +238,112 @@ TEST(TextValues, FastParsersAgreeWithTheCLibraryOnATrickyCorpus)
     EXPECT_GT(checked, 100000);
 }
 
+constexpr int kScanWindowBytes = 64;  // the scan takes values from whole windows of this size
+
+// Text in a buffer padded as the scan needs; the padding holds digits, which must never be read
+// as part of a value.
+std::vector<char> Padded(const std::string &text)
+{
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    buffer.insert(buffer.end(), kTextScanPadding, '7');
+    return buffer;
+}
+
+// Checks the scan from `start` against the value-by-value search: the same values, bit for bit,
+// ending where the search's values end, all before `end`. Returns the number scanned.
+int ExpectScanEqualsSearch(int code, const std::string &text, int64_t start, int64_t end, int maxValues)
+{
+    const std::vector<char> buffer = Padded(text);
+    std::vector<double> values(static_cast<size_t>(maxValues));
+    std::vector<int64_t> ends(static_cast<size_t>(maxValues));
+    const int scanned = Parser_ScanPlainTextValues(code, buffer.data(), start, end, maxValues, values.data(), ends.data());
+    EXPECT_GE(scanned, 0);
+    EXPECT_LE(scanned, maxValues);
+    int64_t k = start;
+    for (int v = 0; v < scanned; ++v) {
+        const TextResult expected = Extract(code, text.substr(static_cast<size_t>(k)));
+        const std::string context = "code " + std::to_string(code) + " value " + std::to_string(v) + " at " +
+                                    std::to_string(k) + " in '" + text.substr(static_cast<size_t>(start), 120) + "'";
+        EXPECT_EQ(expected.found, 1) << context;
+        EXPECT_EQ(ends[v], k + expected.offset + expected.length) << context;
+        EXPECT_EQ(std::bit_cast<uint64_t>(values[v]), std::bit_cast<uint64_t>(expected.value)) << context;
+        EXPECT_LT(ends[v], end) << context;
+        if (ends[v] <= k || ends[v] >= end) break;
+        k = ends[v];
+    }
+    return scanned;
+}
+
+TEST(TextValues, ScanTakesPlainValuesAsTheSearchFindsThem)
+{
+    // Every width of plain value the scan reads itself, and the ones just beyond, which it must
+    // leave to the search: values are checked one by one from each start.
+    const std::string text =
+        " 0 -1 +2 12345678 -87654321 0.5 -.25 +7. 1234.5678 12345678.87654321 -0.000001 99999999.9 "
+        "00000000012 123456789 1.234567891 9007199.254740993 .5e1 1,5 0x10 inf 1.2.3 - + . -. " +
+        std::string(kScanWindowBytes, ' ');
+    for (int code : {kTextInteger, kTextFloatingPoint}) {
+        for (size_t start = 0; start < text.size(); ++start) {
+            if (text[start] != ' ') continue;
+            ExpectScanEqualsSearch(code, text, static_cast<int64_t>(start), static_cast<int64_t>(text.size()), 64);
+        }
+    }
+
+    // Plain values only: the scan takes all it may, up to maxValues or the last whole window.
+    std::string plain;
+    for (int v = 0; v < 200; ++v) {
+        plain += v % 3 == 0 ? "\n-0." : " 0.";
+        plain += std::to_string(100000 + v * 37);
+    }
+    plain += ' ';
+    const auto size = static_cast<int64_t>(plain.size());
+    EXPECT_EQ(ExpectScanEqualsSearch(kTextFloatingPoint, plain, 0, size, 64), 64);
+    EXPECT_EQ(ExpectScanEqualsSearch(kTextFloatingPoint, plain, 0, size, 1), 1);
+    EXPECT_GE(ExpectScanEqualsSearch(kTextFloatingPoint, plain, 0, size, 1000), 190);
+    EXPECT_EQ(ExpectScanEqualsSearch(kTextFloatingPoint, plain, 0, 63, 64), 0);  // no whole window
+    EXPECT_EQ(ExpectScanEqualsSearch(kTextFloatingPoint, plain, 1, size, 64), 0);  // starts on a value
+    EXPECT_EQ(ExpectScanEqualsSearch(kTextHexadecimal, plain, 0, size, 64), 0);
+    // Values made of integers only are integers for both formats.
+    const std::string integers = " 1 -2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22" + std::string(10, ' ');
+    EXPECT_EQ(ExpectScanEqualsSearch(kTextInteger, integers, 0, 64, 64), 22);
+}
+
+TEST(TextValues, ScanAgreesWithTheSearchOnRandomText)
+{
+    std::mt19937_64 random(20261208);
+    const std::vector<std::string> spaces = {" ", "  ", "\t", "\n", "\r\n", "\v", "\f", std::string(70, ' ')};
+    const std::vector<std::string> others = {"1e5", "-2E-3", "1,", ";", "0x1A", "inf", "nan", "x", "--1", "1-",
+                                             "1..2", "\xb0", std::string(30, '9')};
+    auto plainValue = [&] {
+        std::string value;
+        const int sign = static_cast<int>(random() % 3);
+        if (sign > 0) value += sign == 1 ? "-" : "+";
+        value += std::to_string(random() % 100000000).substr(0, 1 + random() % 9);
+        if (random() % 2) {
+            value += '.';
+            value += std::to_string(random() % 1000000000).substr(0, random() % 10);
+        }
+        return value;
+    };
+    int scannedValues = 0;
+    for (int sample = 0; sample < 3000; ++sample) {
+        std::string text;
+        const int otherEvery = 2 + static_cast<int>(random() % 40);
+        for (int token = static_cast<int>(random() % 60); token >= 0; --token) {
+            text += spaces[random() % spaces.size()];
+            text += random() % otherEvery == 0 ? others[random() % others.size()] : plainValue();
+        }
+        text += spaces[random() % spaces.size()];
+        const auto size = static_cast<int64_t>(text.size());
+        for (int code : {kTextInteger, kTextFloatingPoint}) {
+            const int64_t end = random() % 4 == 0 ? static_cast<int64_t>(random() % (size + 1)) : size;
+            scannedValues += ExpectScanEqualsSearch(code, text, 0, end, 1 + static_cast<int>(random() % 80));
+        }
+    }
+    EXPECT_GT(scannedValues, 10000);
+}
+
 TEST(BinaryValues, EveryFormatInBothByteOrders)
 {
     EXPECT_EQ(Binary(kInt16, {0x00, 0x80}, 0), -32768.0);

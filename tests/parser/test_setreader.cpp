@@ -232,6 +232,49 @@ TEST(TextSets, LargeTextAcrossChunkBoundaries)
     EXPECT_EQ(pieces.ReadAll(777), expected);
 }
 
+// Plain values (read in batches) mixed with values that must be searched one by one, across
+// chunk boundaries and with marker columns: the sets are those of a value-by-value search over
+// the whole text.
+TEST(TextSets, PlainAndOtherValuesAcrossChunkBoundaries)
+{
+    std::mt19937 random(11);
+    const char *others[] = {"1e-3", "-2.5E2", "7,", "0.123456789", "123456789", "inf"};
+    std::string text = "0.5";
+    while (text.size() < 2300000) {
+        text += random() % 7 == 0 ? "\r\n" : " ";
+        if (random() % 50 == 0) {
+            text += others[random() % std::size(others)];
+        } else {
+            text += random() % 2 ? "-0." : "0.";
+            text += std::to_string(random() % 1000000);
+        }
+    }
+    text += "\n";
+    std::vector<double> values;
+    double value = 0.0;
+    int offset = 0, length = 0;
+    for (const char *at = text.c_str();
+         Parser_ExtractTextValueFromBuffer(kTextFloatingPoint, at, &value, &offset, &length); at += offset + length) {
+        values.push_back(value);
+    }
+    TempDir dir;
+    testsupport::WriteFile(dir.file("mixed.txt"), text);
+
+    Layout markers = TextLayout(kTextFloatingPoint);
+    markers.iMarkers = 1;
+    markers.qMarkers = 1;
+    for (const Layout &layout : {TextLayout(kTextFloatingPoint), markers}) {
+        const size_t step = layout.iMarkers == 0 ? 2 : 4;
+        Sets expected;
+        for (size_t v = 0; v + step <= values.size(); v += step)
+            expected.emplace_back(values[v + step / 2 - 1], values[v + step - 1]);
+        Reader whole(dir.file("mixed.txt"), "", layout);
+        EXPECT_EQ(whole.ReadAll(1000000), expected);
+        Reader pieces(dir.file("mixed.txt"), "", layout);
+        EXPECT_EQ(pieces.ReadAll(4999), expected);
+    }
+}
+
 TEST(BinarySets, CountsPositionsTrailersAndShortFiles)
 {
     TempDir dir;
