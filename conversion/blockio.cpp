@@ -1,5 +1,6 @@
 #include "conversion/blockio.h"
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -127,6 +128,114 @@ void ReadAhead::ReadLoop(int reader)
         }
         filled_.notify_one();  // only the worker waits for a filled slot
     }
+}
+
+namespace {
+
+// `bytes` of memory mapped twice, the second copy right behind the first; null on failure.
+char *MapRing(int64_t bytes)
+{
+    const FileHandle memory(memfd_create("quelvor-text", MFD_CLOEXEC));
+    if (!memory.valid() || ftruncate(memory.get(), bytes) != 0) return nullptr;
+    void *span = mmap(nullptr, static_cast<size_t>(2 * bytes), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (span == MAP_FAILED) return nullptr;
+    char *ring = static_cast<char *>(span);
+    for (char *copy : {ring, ring + bytes}) {
+        if (mmap(copy, static_cast<size_t>(bytes), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, memory.get(), 0) ==
+            MAP_FAILED) {
+            munmap(ring, static_cast<size_t>(2 * bytes));
+            return nullptr;
+        }
+    }
+    return ring;
+}
+
+}  // namespace
+
+TextReadAhead::TextReadAhead(const InputFiles &files, int64_t position, int64_t end, SetReaderScratch &scratch)
+    : handle_(files.inputHandleI.get()),
+      start_(position),
+      end_(std::max(position, end)),
+      scratch_(scratch),
+      read_(position),
+      released_(position)
+{
+    // A window, its NUL and padding, and the read being filled fit in the ring at once.
+    static_assert(kTextWindowBytes + 1 + kTextScanPadding + kReadBytes <= kRingBytes);
+    static_assert(kRingBytes % kReadBytes == 0);
+    ring_ = MapRing(kRingBytes);
+    if (ring_ == nullptr) return;
+    windows_ = TextWindows{&TextReadAhead::Window, this};
+    scratch_.textWindows = &windows_;
+    thread_ = std::thread([this] { ReadLoop(); });
+}
+
+TextReadAhead::~TextReadAhead()
+{
+    if (ring_ == nullptr) return;
+    scratch_.textWindows = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    room_.notify_all();
+    thread_.join();
+    munmap(ring_, static_cast<size_t>(2 * kRingBytes));
+}
+
+const char *TextReadAhead::Window(void *context, int64_t position, int64_t size, int64_t *got)
+{
+    return static_cast<TextReadAhead *>(context)->Window(position, size, got);
+}
+
+const char *TextReadAhead::Window(int64_t position, int64_t size, int64_t *got)
+{
+    if (size < 0 || size > kTextWindowBytes) return nullptr;
+    // The bytes of the window before are the file's again. The reader never writes there: that
+    // byte lies after the released position and before the read one (or the reading is over).
+    if (terminated_ >= 0) *At(terminated_) = covered_;
+    terminated_ = -1;
+    const int64_t needed = std::min(position + size + 1 + kTextScanPadding, end_);
+    {
+        std::unique_lock lock(mutex_);
+        if (position < released_) return nullptr;  // behind the ring: read from the file
+        released_ = position;
+        room_.notify_one();
+        readable_.wait(lock, [&] { return ended_ || read_ >= needed; });
+        *got = std::clamp<int64_t>(read_ - position, 0, size);
+    }
+    // The window ends before what the reader may still write, or the reading is over.
+    char *window = At(position);
+    terminated_ = position + *got;
+    covered_ = window[*got];
+    window[*got] = '\0';
+    return window;
+}
+
+// Reads the text in pieces of kReadBytes at whole multiples of them from the start, so that a
+// read never runs over the end of the ring's first copy.
+void TextReadAhead::ReadLoop()
+{
+    for (int64_t at = start_; at < end_;) {
+        {
+            std::unique_lock lock(mutex_);
+            room_.wait(lock, [&] { return stop_ || at + kReadBytes <= released_ + kRingBytes; });
+            if (stop_) return;
+        }
+        const int64_t wanted = std::min(kReadBytes, end_ - at);
+        const int64_t got = std::max<int64_t>(Parser_ReadAt(handle_, at, At(at), wanted), 0);
+        at += got;
+        {
+            std::lock_guard lock(mutex_);
+            read_ = at;
+            ended_ = got < wanted || at >= end_;
+        }
+        readable_.notify_one();
+        if (got < wanted) return;
+    }
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    readable_.notify_one();
 }
 
 WriteBehind::WriteBehind(ZmxFile &file, bool giveWay) : file_(file)

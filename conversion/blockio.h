@@ -19,6 +19,7 @@
 #include "configuration/settings.h"
 #include "conversion/wvwriter.h"
 #include "parser/inputfiles.h"
+#include "parser/setreader.h"
 
 // A buffer whose elements are not cleared when it is made or grown: every element is written
 // before it is read, and clearing megabytes costs a page fault per page before any real work.
@@ -105,6 +106,47 @@ private:
     int64_t taken_ = 0;     // buffers the worker has started on so far
     bool stop_ = false;
     std::thread threads_[kReaders];
+};
+
+// Reads the text of a combined input file from `position` up to `end` on a thread of its own,
+// ahead of the parsing, so that the copies out of the page cache run on the second core. While
+// it runs, the reading of `scratch` takes its text from here (see TextWindows). The text goes
+// into a ring mapped twice in a row in memory, so every window of it is contiguous however it
+// wraps; memory stays bounded whatever the input size. Where the ring cannot be set up, the
+// parsing reads the file itself as before.
+class TextReadAhead {
+public:
+    TextReadAhead(const InputFiles &files, int64_t position, int64_t end, SetReaderScratch &scratch);
+    ~TextReadAhead();
+    TextReadAhead(const TextReadAhead &) = delete;
+    TextReadAhead &operator=(const TextReadAhead &) = delete;
+
+private:
+    static constexpr int64_t kReadBytes = int64_t{1} << 18;
+    static constexpr int64_t kRingBytes = int64_t{1} << 22;  // a whole number of reads
+    static const char *Window(void *context, int64_t position, int64_t size, int64_t *got);
+    const char *Window(int64_t position, int64_t size, int64_t *got);
+    char *At(int64_t position) { return ring_ + (position - start_) % kRingBytes; }
+    void ReadLoop();
+
+    const int handle_;
+    const int64_t start_;
+    const int64_t end_;
+    SetReaderScratch &scratch_;
+    TextWindows windows_;
+    char *ring_ = nullptr;  // kRingBytes, mapped again right behind
+    // The byte under the NUL that ends the window last given, put back at the next call.
+    int64_t terminated_ = -1;
+    char covered_ = 0;
+
+    std::mutex mutex_;
+    std::condition_variable readable_;  // the reader read more: the parsing may go on
+    std::condition_variable room_;      // the parsing moved on: the reader may fill more
+    int64_t read_;           // the text is read up to here
+    int64_t released_;       // the parsing needs nothing before here any more
+    bool ended_ = false;     // the reading is over (the end, or a file that shrank)
+    bool stop_ = false;
+    std::thread thread_;
 };
 
 // Appends encoded pairs to a .wv file on a writer thread. Between construction and Finish the

@@ -277,12 +277,18 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
                                 s.outputRateTenths};
     SignalProcessing_ResetBlockFraming(framing_);
 
-    // Binary input is read ahead on the second core; text is parsed where it is read.
+    // Input is read ahead on the second core: binary input in blocks of sets, the text of a
+    // combined file as it is (it is parsed on this thread).
     const bool binary = !Parser_IsTextFormat(s.sampleFormat);
     std::optional<ReadAhead> reader;
     // With the filter both cores compute; reading and writing take the gaps.
     const bool giveWay = chain.filter != nullptr && framing_.helper != nullptr;
     if (binary) reader.emplace(session_.files, s, posI, total, framing_.blockSets, giveWay);
+    std::optional<TextReadAhead> textReader;
+    if (!binary && !s.separateFiles) {
+        const int64_t textEnd = session_.files.inputSize - Settings_KnownLength(s.trailerLength);
+        textReader.emplace(session_.files, posI, textEnd, scratch_);
+    }
     std::optional<WriteBehind> writer;
     if (pass == 1) writer.emplace(file, giveWay);
     // The measuring pass of binary input only needs its peak: its sum of powers reaches a report

@@ -9,7 +9,7 @@ namespace {
 // Text is parsed in chunks of this size. Parsing stops this margin before the end of a chunk
 // that is not the last, and the next chunk starts exactly where parsing stopped, so ordinary
 // numbers are never cut at a chunk boundary.
-constexpr int64_t kTextChunkBytes = 1000000;
+constexpr int64_t kTextChunkBytes = kTextWindowBytes;
 constexpr int64_t kTextChunkMargin = 100;
 // The C library's parsers look a few characters past what they consume ("1e+" consumes only
 // the "1"; "inf" may continue as "infinity"). A value whose text, or the look-ahead behind it,
@@ -78,10 +78,30 @@ void StoreScanned(const ScanBatch &batch, int scanned, const TextColumns &column
     *position = k;
 }
 
+// Where the text of one file comes from: windows read ahead by the caller, or else the file
+// itself, read into the buffer.
+struct TextChunks {
+    int handle;
+    char *buffer;
+    const TextWindows *windows;
+
+    // The bytes at [position, position + size), fewer where the file ends (*got), NUL-terminated.
+    const char *Read(int64_t position, int64_t size, int64_t *got) const
+    {
+        if (windows != nullptr) {
+            const char *window = windows->window(windows->context, position, size, got);
+            if (window != nullptr) return window;
+        }
+        *got = std::max<int64_t>(Parser_ReadAt(handle, position, buffer, size), 0);
+        buffer[*got] = '\0';
+        return buffer;
+    }
+};
+
 // Reads values of one file from *position up to dataEnd into the sink until the file's sets
 // (counted by nI or nQ) reach maxSets or the text ends; advances *position by what was consumed.
-void ReadTextFile(int handle, int sampleFormat, int64_t dataEnd, int64_t *position, const TextColumns &columns,
-                  bool setsCountedByQ, TextSink &sink, char *buffer)
+void ReadTextFile(const TextChunks &chunks, int sampleFormat, int64_t dataEnd, int64_t *position,
+                  const TextColumns &columns, bool setsCountedByQ, TextSink &sink)
 {
     const int &sets = setsCountedByQ ? sink.nQ : sink.nI;
     ScanBatch batch;
@@ -91,12 +111,12 @@ void ReadTextFile(int handle, int sampleFormat, int64_t dataEnd, int64_t *positi
         bool lastChunk = remaining <= kTextChunkBytes;
         int64_t chunkSize = lastChunk ? std::max<int64_t>(remaining, 0) : kTextChunkBytes;
         if (chunkSize == 0) return;
-        const int64_t got = Parser_ReadAt(handle, *position, buffer, chunkSize);
+        int64_t got = 0;
+        const char *text = chunks.Read(*position, chunkSize, &got);
         if (got < chunkSize) {  // the file is shorter than it was: its data ends here
             chunkSize = got;
             lastChunk = true;
         }
-        buffer[chunkSize] = '\0';
 
         const int64_t stopAt = chunkSize - (lastChunk ? 0 : kTextChunkMargin);
         // Plain values are taken in batches only where their look-ahead stays in the chunk.
@@ -106,7 +126,7 @@ void ReadTextFile(int handle, int sampleFormat, int64_t dataEnd, int64_t *positi
         int searchesBeforeScan = 0;
         while (sets < sink.maxSets && k < stopAt) {
             if (searchesBeforeScan == 0) {
-                const int scanned = Parser_ScanPlainTextValues(sampleFormat, buffer, k, scanEnd, kScanBatch,
+                const int scanned = Parser_ScanPlainTextValues(sampleFormat, text, k, scanEnd, kScanBatch,
                                                                batch.values, batch.ends);
                 StoreScanned(batch, scanned, columns, setsCountedByQ, stopAt, &k, &column, sink);
                 // A file whose values are not plain is searched value by value; the batches
@@ -117,7 +137,7 @@ void ReadTextFile(int handle, int sampleFormat, int64_t dataEnd, int64_t *positi
             --searchesBeforeScan;
             double value = 0.0;
             int offset = 0, length = 0;
-            const int found = Parser_ExtractTextValueFromBuffer(sampleFormat, buffer + k, &value, &offset, &length);
+            const int found = Parser_ExtractTextValueFromBuffer(sampleFormat, text + k, &value, &offset, &length);
             const bool touchesChunkEnd = !found || k + offset + length + kTextLookAhead > chunkSize;
             if (!lastChunk && k > 0 && touchesChunkEnd) break;  // parse it again in the next chunk
             if (!found) {
@@ -144,22 +164,24 @@ int ReadTextSets(const InputFiles &files, const ConversionSettings &settings, Se
     TextSink sink{iValues, qValues, maxSets, settings.textIOnly, settings.textQEqualsI};
 
     const int iColumn = settings.textIMarkers;
+    char *buffer = scratch.buffer.data();
     if (settings.separateFiles) {
         // Text values take as many bytes as their digits need, so the byte size of the shorter
         // file says nothing about where the other file's values end: each file is read to its
         // own end, and the set count is the smaller value count.
-        ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, files.inputSizeI - trailer, posI,
-                     {iColumn, -1, iColumn}, false, sink, scratch.buffer.data());
+        ReadTextFile({files.inputHandleI.get(), buffer, nullptr}, settings.sampleFormat, files.inputSizeI - trailer,
+                     posI, {iColumn, -1, iColumn}, false, sink);
         const int qColumn = settings.textQMarkers;
-        ReadTextFile(files.inputHandleQ.get(), settings.sampleFormat, files.inputSizeQ - trailer, posQ,
-                     {-1, qColumn, qColumn}, true, sink, scratch.buffer.data());
-    } else if (settings.textIOnly) {
-        ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, dataEnd, posI, {iColumn, -1, iColumn}, true,
-                     sink, scratch.buffer.data());
+        ReadTextFile({files.inputHandleQ.get(), buffer, nullptr}, settings.sampleFormat, files.inputSizeQ - trailer,
+                     posQ, {-1, qColumn, qColumn}, true, sink);
+        return std::min(sink.nI, sink.nQ);
+    }
+    const TextChunks chunks{files.inputHandleI.get(), buffer, scratch.textWindows};
+    if (settings.textIOnly) {
+        ReadTextFile(chunks, settings.sampleFormat, dataEnd, posI, {iColumn, -1, iColumn}, true, sink);
     } else {
         const int qColumn = iColumn + 1 + settings.textQMarkers;
-        ReadTextFile(files.inputHandleI.get(), settings.sampleFormat, dataEnd, posI, {iColumn, qColumn, qColumn},
-                     true, sink, scratch.buffer.data());
+        ReadTextFile(chunks, settings.sampleFormat, dataEnd, posI, {iColumn, qColumn, qColumn}, true, sink);
     }
     return std::min(sink.nI, sink.nQ);
 }

@@ -5,11 +5,28 @@
 #include <vector>
 
 #include "configuration/settings.h"
+#include "parser/formats.h"
 #include "parser/inputfiles.h"
+
+// The most bytes of text the reading takes at once.
+inline constexpr int64_t kTextWindowBytes = 1000000;
+
+// Text that the caller reads ahead of the parsing (the conversion worker does, on the second
+// core). `window` gives the bytes of the combined file at [position, position + size), size at
+// most kTextWindowBytes, or fewer where the file ends (*got says how many), followed by a NUL
+// and kTextScanPadding readable bytes. They stay valid until the next call. It returns null
+// when it cannot give that window; the text is then read from the file.
+struct TextWindows {
+    const char *(*window)(void *context, int64_t position, int64_t size, int64_t *got) = nullptr;
+    void *context = nullptr;
+};
 
 // Scratch memory a caller may keep across calls so that reading allocates nothing per call.
 struct SetReaderScratch {
     std::vector<char> buffer;
+    // Where the text of a combined file comes from while set; positions must then only grow
+    // from call to call.
+    const TextWindows *textWindows = nullptr;
 };
 
 // Reads up to maxSets sample sets starting at *posI / *posQ and advances both.

@@ -168,6 +168,110 @@ TEST(ReadAhead, StoppedEarlyItEndsWithoutReadingOn)
     // Leaving the scope with blocks still unread joins the reader (an abort).
 }
 
+// The windows are the file's bytes, NUL-terminated, wherever they fall in the ring (the text is
+// several times the ring's size); what lies after a NUL is the file's again in the next window.
+TEST(TextReadAhead, WindowsHoldTheFileBytesAcrossTheRing)
+{
+    TempDir dir;
+    const std::string path = dir.file("in.txt");
+    const std::string bytes = RandomBytes(11000000, 9);
+    testsupport::WriteFile(path, bytes);
+    InputFiles files;
+    ASSERT_EQ(Parser_OpenFiles(files, path.c_str(), nullptr, 0), 1);
+    const int64_t start = 123, end = 10999990;
+    SetReaderScratch scratch;
+    {
+        TextReadAhead reader(files, start, end, scratch);
+        ASSERT_NE(scratch.textWindows, nullptr);
+        const TextWindows &windows = *scratch.textWindows;
+        std::mt19937 random(3);
+        int64_t position = start;
+        int checked = 0;
+        while (position < end - kTextWindowBytes) {
+            const int64_t size = 1 + random() % kTextWindowBytes;
+            int64_t got = -1;
+            const char *window = windows.window(windows.context, position, size, &got);
+            ASSERT_NE(window, nullptr);
+            ASSERT_EQ(got, size);
+            ASSERT_EQ(std::memcmp(window, bytes.data() + position, static_cast<size_t>(got)), 0) << position;
+            ASSERT_EQ(window[got], '\0');
+            position += std::max<int64_t>(1, got - static_cast<int64_t>(random() % 200));  // overlapping windows
+            ++checked;
+        }
+        EXPECT_GT(checked, 15);
+        int64_t got = -1;
+        const char *last = windows.window(windows.context, end - 5, kTextWindowBytes, &got);
+        ASSERT_NE(last, nullptr);
+        EXPECT_EQ(got, 5);  // the window stops at the end
+        EXPECT_EQ(std::string(last, 6), bytes.substr(end - 5, 5) + '\0');
+        // Behind the ring, or larger than a window: no window; the caller reads the file.
+        EXPECT_EQ(windows.window(windows.context, start, 10, &got), nullptr);
+        EXPECT_EQ(windows.window(windows.context, end - 5, kTextWindowBytes + 1, &got), nullptr);
+    }
+    EXPECT_EQ(scratch.textWindows, nullptr);  // the reading reads the file itself again
+}
+
+TEST(TextReadAhead, AFileThatShrankEndsTheWindowsWhereItsDataEnds)
+{
+    TempDir dir;
+    const std::string path = dir.file("in.txt");
+    const std::string bytes = RandomBytes(3000000, 10);
+    testsupport::WriteFile(path, bytes);
+    InputFiles files;
+    ASSERT_EQ(Parser_OpenFiles(files, path.c_str(), nullptr, 0), 1);
+    ASSERT_EQ(::truncate(path.c_str(), 1500000), 0);  // after the size was taken
+    SetReaderScratch scratch;
+    TextReadAhead reader(files, 0, 3000000, scratch);
+    const TextWindows &windows = *scratch.textWindows;
+    int64_t got = -1;
+    ASSERT_NE(windows.window(windows.context, 0, kTextWindowBytes, &got), nullptr);
+    EXPECT_EQ(got, kTextWindowBytes);
+    const char *window = windows.window(windows.context, 1000000, kTextWindowBytes, &got);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(got, 500000);
+    EXPECT_EQ(std::memcmp(window, bytes.data() + 1000000, 500000), 0);
+    EXPECT_EQ(window[got], '\0');
+}
+
+// Text read through the windows gives the sets of the plain reading, call for call, for text
+// several times the ring's size and with calls that end anywhere in a window.
+TEST(TextReadAhead, TextSetsAreThoseOfThePlainReading)
+{
+    std::mt19937 random(12);
+    std::string text = "7";
+    while (text.size() < 9000000) {
+        text += random() % 9 == 0 ? "\n" : " ";
+        text += random() % 40 == 0 ? std::to_string(random()) + "e-9" : std::to_string(random() % 2000000) + ".5";
+    }
+    TempDir dir;
+    const std::string path = dir.file("in.txt");
+    testsupport::WriteFile(path, "head" + text + " trailer");
+    InputFiles files;
+    ASSERT_EQ(Parser_OpenFiles(files, path.c_str(), nullptr, 0), 1);
+    ConversionSettings s;
+    s.sampleFormat = kTextFloatingPoint;
+    s.headerLength = 4;
+    s.trailerLength = 8;
+    const int64_t start = 4, end = files.inputSize - 8;
+    for (const int blockSets : {777, 100000}) {
+        const Sets plain = ReadPlainly(files, s, start, 100000000, blockSets);
+        SetReaderScratch scratch;
+        TextReadAhead reader(files, start, end, scratch);
+        Sets ahead;
+        int64_t posI = start, posQ = start;
+        std::vector<double> i(blockSets), q(blockSets);
+        for (int count; (count = Parser_GetSetsFromFile(files, s, scratch, &posI, &posQ, blockSets, i.data(), q.data())) > 0;) {
+            ahead.i.insert(ahead.i.end(), i.begin(), i.begin() + count);
+            ahead.q.insert(ahead.q.end(), q.begin(), q.begin() + count);
+            ahead.blocks.push_back(count);
+        }
+        EXPECT_GT(plain.i.size(), 400000u);
+        EXPECT_EQ(ahead.blocks, plain.blocks) << blockSets;
+        EXPECT_EQ(ahead.i, plain.i) << blockSets;
+        EXPECT_EQ(ahead.q, plain.q) << blockSets;
+    }
+}
+
 TEST(DecodeSets, RefusesTextAndLayoutsThatDoNotFitTheFormat)
 {
     const char bytes[16] = {};
