@@ -113,7 +113,7 @@ private:
 // it runs, the reading of `scratch` takes its text from here (see TextWindows). The text goes
 // into a ring mapped twice in a row in memory, so every window of it is contiguous however it
 // wraps; memory stays bounded whatever the input size. Where the ring cannot be set up, the
-// parsing reads the file itself as before.
+// parsing reads the file itself.
 class TextReadAhead {
 public:
     TextReadAhead(const InputFiles &files, int64_t position, int64_t end, SetReaderScratch &scratch);
