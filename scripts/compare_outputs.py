@@ -139,6 +139,22 @@ def build_cases(scratch):
         for v in z[:60_000]:
             f.write("%d,%d;\n" % (round(v.real * 30000), round(v.imag * 30000)))
     cases.append(("text_integer", [text_int], ["format=Text Integer"]))
+    # Values in every notation and separator, with a marker column, over several chunks of the
+    # text reading; and text in separate files.
+    mixed = path("text_mixed.txt")
+    notations = ["%.6f", "%.9f", "%g", "%.3e", "%.2f", "%.0f"]
+    spaces = [" ", "\t", "  ", " , "]
+    with open(mixed, "w") as f:
+        for n, v in enumerate(z[:150_000]):
+            f.write((notations[n % 6] % (v.real * 10)) + spaces[n % 4] + "7" + spaces[n % 3] +
+                    (notations[n % 5] % v.imag) + ("\r\n" if n % 7 == 0 else "\n"))
+    cases.append(("text_mixed_markers", [mixed], ["format=Text Floating Point", "qMarkers=1"]))
+    ti, tq = path("text_i.txt"), path("text_q.txt")
+    with open(ti, "w") as f:
+        f.write("\n".join("%.6f" % v.real for v in z[:50_000]) + "\n")
+    with open(tq, "w") as f:
+        f.write("\n".join("%.5f" % v.imag for v in z[:49_000]) + "\n")
+    cases.append(("text_separate", [ti, tq], ["structure=Separate IQ (2 Files)", "format=Text Floating Point"]))
     return cases
 
 
