@@ -33,6 +33,7 @@ struct TextColumns {
     int iColumn;
     int qColumn;
     int lastColumn;
+    bool setsCountedByQ;  // the file's sets are counted by its Q values (else by its I values)
 };
 
 // The values stored so far by both files of one call.
@@ -57,26 +58,9 @@ struct TextSink {
             if (countQ < maxSets) qValues[countQ++] = value;
         }
     }
-};
 
-// Stores the scanned values in order, as the value-by-value loop of ReadTextFile would: each
-// while the file's sets are below maxSets and the value starts before stopAt. Moves *position
-// to the end of the last value stored and *column on.
-void StoreScanned(const ScanBatch &batch, int scanned, const TextColumns &columns, bool setsCountedByQ,
-                  int64_t stopAt, int64_t *position, int *column, TextSink &sink)
-{
-    int nI = sink.nI, nQ = sink.nQ, c = *column;
-    int64_t k = *position;
-    for (int v = 0; v < scanned && (setsCountedByQ ? nQ : nI) < sink.maxSets && k < stopAt; ++v) {
-        sink.Store(columns, c, batch.values[v], nI, nQ);
-        k = batch.ends[v];
-        c = c == columns.lastColumn ? 0 : c + 1;
-    }
-    sink.nI = nI;
-    sink.nQ = nQ;
-    *column = c;
-    *position = k;
-}
+    int SetsOf(const TextColumns &columns) const { return columns.setsCountedByQ ? nQ : nI; }
+};
 
 // Where the text of one file comes from: windows read ahead by the caller, or else the file
 // itself, read into the buffer.
@@ -98,37 +82,51 @@ struct TextChunks {
     }
 };
 
-// Reads values of one file from *position up to dataEnd into the sink until the file's sets
-// (counted by nI or nQ) reach maxSets or the text ends; advances *position by what was consumed.
-void ReadTextFile(const TextChunks &chunks, int sampleFormat, int64_t dataEnd, int64_t *position,
-                  const TextColumns &columns, bool setsCountedByQ, TextSink &sink)
-{
-    const int &sets = setsCountedByQ ? sink.nQ : sink.nI;
-    ScanBatch batch;
-    int column = 0;
-    for (;;) {
-        const int64_t remaining = dataEnd - *position;
-        bool lastChunk = remaining <= kTextChunkBytes;
-        int64_t chunkSize = lastChunk ? std::max<int64_t>(remaining, 0) : kTextChunkBytes;
-        if (chunkSize == 0) return;
-        int64_t got = 0;
-        const char *text = chunks.Read(*position, chunkSize, &got);
-        if (got < chunkSize) {  // the file is shorter than it was: its data ends here
-            chunkSize = got;
-            lastChunk = true;
-        }
+// Parsing one file: where its values go, and how far it got.
+struct TextFileParse {
+    int sampleFormat;
+    TextColumns columns;
+    TextSink &sink;
+    int column = 0;  // of the next value
+    bool ended = false;  // the text holds no further value
+    ScanBatch batch{};
 
+    // Stores the scanned values in order, as the value-by-value loop of ParseChunk would: each
+    // while the file's sets are below maxSets and the value starts before stopAt. Moves *k to
+    // the end of the last value stored.
+    void StoreScanned(int scanned, int64_t stopAt, int64_t *k)
+    {
+        // Locals the loop can keep in registers.
+        const TextColumns layout = columns;
+        const TextSink target = sink;
+        int nI = sink.nI, nQ = sink.nQ, c = column;
+        int64_t at = *k;
+        for (int v = 0; v < scanned && (layout.setsCountedByQ ? nQ : nI) < target.maxSets && at < stopAt; ++v) {
+            target.Store(layout, c, batch.values[v], nI, nQ);
+            at = batch.ends[v];
+            c = c == layout.lastColumn ? 0 : c + 1;
+        }
+        sink.nI = nI;
+        sink.nQ = nQ;
+        column = c;
+        *k = at;
+    }
+
+    // Parses the chunk `text` (chunkSize bytes, NUL-terminated) from its start until the sets are
+    // complete or the chunk's end is near; returns the bytes consumed. Plain values are taken in
+    // batches, any other value is searched on its own.
+    int64_t ParseChunk(const char *text, int64_t chunkSize, bool lastChunk)
+    {
         const int64_t stopAt = chunkSize - (lastChunk ? 0 : kTextChunkMargin);
-        // Plain values are taken in batches only where their look-ahead stays in the chunk.
+        // Batches are taken only where their values' look-ahead stays in the chunk.
         const int64_t scanEnd = lastChunk ? chunkSize : chunkSize - kTextLookAhead;
         int64_t k = 0;
-        bool ended = false;
         int searchesBeforeScan = 0;
-        while (sets < sink.maxSets && k < stopAt) {
+        while (sink.SetsOf(columns) < sink.maxSets && k < stopAt) {
             if (searchesBeforeScan == 0) {
-                const int scanned = Parser_ScanPlainTextValues(sampleFormat, text, k, scanEnd, kScanBatch,
-                                                               batch.values, batch.ends);
-                StoreScanned(batch, scanned, columns, setsCountedByQ, stopAt, &k, &column, sink);
+                const int scanned =
+                    Parser_ScanPlainTextValues(sampleFormat, text, k, scanEnd, kScanBatch, batch.values, batch.ends);
+                StoreScanned(scanned, stopAt, &k);
                 // A file whose values are not plain is searched value by value; the batches
                 // are tried again now and then.
                 if (scanned == 0) searchesBeforeScan = kSearchesBeforeScan;
@@ -148,8 +146,29 @@ void ReadTextFile(const TextChunks &chunks, int sampleFormat, int64_t dataEnd, i
             k += offset + length;
             column = column == columns.lastColumn ? 0 : column + 1;
         }
-        *position += k;
-        if (lastChunk || ended || sets >= sink.maxSets) return;
+        return k;
+    }
+};
+
+// Reads values of one file from *position up to dataEnd into the sink until the file's sets
+// (counted by nI or nQ) reach maxSets or the text ends; advances *position by what was consumed.
+void ReadTextFile(const TextChunks &chunks, int sampleFormat, int64_t dataEnd, int64_t *position,
+                  const TextColumns &columns, TextSink &sink)
+{
+    TextFileParse parse{sampleFormat, columns, sink};
+    for (;;) {
+        const int64_t remaining = dataEnd - *position;
+        bool lastChunk = remaining <= kTextChunkBytes;
+        int64_t chunkSize = lastChunk ? std::max<int64_t>(remaining, 0) : kTextChunkBytes;
+        if (chunkSize == 0) return;
+        int64_t got = 0;
+        const char *text = chunks.Read(*position, chunkSize, &got);
+        if (got < chunkSize) {  // the file is shorter than it was: its data ends here
+            chunkSize = got;
+            lastChunk = true;
+        }
+        *position += parse.ParseChunk(text, chunkSize, lastChunk);
+        if (lastChunk || parse.ended || sink.SetsOf(columns) >= sink.maxSets) return;
     }
 }
 
@@ -170,18 +189,18 @@ int ReadTextSets(const InputFiles &files, const ConversionSettings &settings, Se
         // file says nothing about where the other file's values end: each file is read to its
         // own end, and the set count is the smaller value count.
         ReadTextFile({files.inputHandleI.get(), buffer, nullptr}, settings.sampleFormat, files.inputSizeI - trailer,
-                     posI, {iColumn, -1, iColumn}, false, sink);
+                     posI, {iColumn, -1, iColumn, false}, sink);
         const int qColumn = settings.textQMarkers;
         ReadTextFile({files.inputHandleQ.get(), buffer, nullptr}, settings.sampleFormat, files.inputSizeQ - trailer,
-                     posQ, {-1, qColumn, qColumn}, true, sink);
+                     posQ, {-1, qColumn, qColumn, true}, sink);
         return std::min(sink.nI, sink.nQ);
     }
     const TextChunks chunks{files.inputHandleI.get(), buffer, scratch.textWindows};
     if (settings.textIOnly) {
-        ReadTextFile(chunks, settings.sampleFormat, dataEnd, posI, {iColumn, -1, iColumn}, true, sink);
+        ReadTextFile(chunks, settings.sampleFormat, dataEnd, posI, {iColumn, -1, iColumn, true}, sink);
     } else {
         const int qColumn = iColumn + 1 + settings.textQMarkers;
-        ReadTextFile(chunks, settings.sampleFormat, dataEnd, posI, {iColumn, qColumn, qColumn}, true, sink);
+        ReadTextFile(chunks, settings.sampleFormat, dataEnd, posI, {iColumn, qColumn, qColumn, true}, sink);
     }
     return std::min(sink.nI, sink.nQ);
 }
