@@ -67,6 +67,15 @@ Sets ReadAhead_(const InputFiles &files, const ConversionSettings &settings, int
     return sets;
 }
 
+// `bytes` written to `path` and opened as a combined input.
+InputFiles OpenCombined(const std::string &path, const std::string &bytes)
+{
+    testsupport::WriteFile(path, bytes);
+    InputFiles files;
+    EXPECT_EQ(Parser_OpenFiles(files, path.c_str(), nullptr, 0), 1);
+    return files;
+}
+
 ConversionSettings BinarySettings(int format, int bytesPerValue, int valuesPerSet)
 {
     ConversionSettings s;
@@ -173,11 +182,8 @@ TEST(ReadAhead, StoppedEarlyItEndsWithoutReadingOn)
 TEST(TextReadAhead, WindowsHoldTheFileBytesAcrossTheRing)
 {
     TempDir dir;
-    const std::string path = dir.file("in.txt");
     const std::string bytes = RandomBytes(11000000, 9);
-    testsupport::WriteFile(path, bytes);
-    InputFiles files;
-    ASSERT_EQ(Parser_OpenFiles(files, path.c_str(), nullptr, 0), 1);
+    const InputFiles files = OpenCombined(dir.file("in.txt"), bytes);
     const int64_t start = 123, end = 10999990;
     SetReaderScratch scratch;
     {
@@ -214,12 +220,9 @@ TEST(TextReadAhead, WindowsHoldTheFileBytesAcrossTheRing)
 TEST(TextReadAhead, AFileThatShrankEndsTheWindowsWhereItsDataEnds)
 {
     TempDir dir;
-    const std::string path = dir.file("in.txt");
     const std::string bytes = RandomBytes(3000000, 10);
-    testsupport::WriteFile(path, bytes);
-    InputFiles files;
-    ASSERT_EQ(Parser_OpenFiles(files, path.c_str(), nullptr, 0), 1);
-    ASSERT_EQ(::truncate(path.c_str(), 1500000), 0);  // after the size was taken
+    const InputFiles files = OpenCombined(dir.file("in.txt"), bytes);
+    ASSERT_EQ(::truncate(dir.file("in.txt").c_str(), 1500000), 0);  // after the size was taken
     SetReaderScratch scratch;
     TextReadAhead reader(files, 0, 3000000, scratch);
     const TextWindows &windows = *scratch.textWindows;
@@ -244,10 +247,7 @@ TEST(TextReadAhead, TextSetsAreThoseOfThePlainReading)
         text += random() % 40 == 0 ? std::to_string(random()) + "e-9" : std::to_string(random() % 2000000) + ".5";
     }
     TempDir dir;
-    const std::string path = dir.file("in.txt");
-    testsupport::WriteFile(path, "head" + text + " trailer");
-    InputFiles files;
-    ASSERT_EQ(Parser_OpenFiles(files, path.c_str(), nullptr, 0), 1);
+    const InputFiles files = OpenCombined(dir.file("in.txt"), "head" + text + " trailer");
     ConversionSettings s;
     s.sampleFormat = kTextFloatingPoint;
     s.headerLength = 4;
