@@ -196,7 +196,7 @@ int ParseFloatingPoint(const char *start, double *value)
 // end of one such value skips the white space and consumes exactly the next number, so the
 // values can be taken from where the white space says they are, each parsed on its own: the
 // positions do not wait for the parses, and the processor overlaps them. Anything else (an
-// exponent, a separator, a long number) is left to the search above.
+// exponent, a separator, a long number) is left to the value-by-value search (SearchTextValue).
 
 constexpr int kScanWindow = 64;
 
