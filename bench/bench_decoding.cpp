@@ -95,6 +95,33 @@ void BM_ExtractTextValues(benchmark::State &state)
 }
 BENCHMARK(BM_ExtractTextValues)->Arg(kTextFloatingPoint)->Arg(kTextInteger)->ArgName("format");
 
+// The same text taken in batches of plain values, as the text reading does. The text starts
+// with white space, and values are taken while whole 64-byte windows remain.
+void BM_ScanPlainTextValues(benchmark::State &state)
+{
+    constexpr int kBatch = 64;
+    const int code = static_cast<int>(state.range(0));
+    std::string text = " ";
+    text += MakeText(code);
+    const auto end = static_cast<int64_t>(text.size());
+    text.append(kTextScanPadding + 1, '\0');
+    double values[kBatch];
+    int64_t ends[kBatch];
+    int64_t position = 0;
+    for (auto _ : state) {
+        double sum = 0.0;
+        position = 0;
+        for (int taken; (taken = Parser_ScanPlainTextValues(code, text.c_str(), position, end, kBatch, values, ends)) > 0;) {
+            for (int v = 0; v < taken; ++v) sum += values[v];
+            position = ends[taken - 1];
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(state.iterations() * position);
+    state.SetLabel(std::string(kFormats[code].displayText));
+}
+BENCHMARK(BM_ScanPlainTextValues)->Arg(kTextFloatingPoint)->Arg(kTextInteger)->ArgName("format");
+
 // The plain C library loop over the same text, for comparison.
 void BM_CLibraryTextLoop(benchmark::State &state)
 {
