@@ -77,7 +77,7 @@ struct RawSets {
     RawBlock raw;
 };
 
-void DecodeRawSets(void *context, int first, int n, double *i, double *q)
+void DecodeRawSets(const void *context, int64_t first, int n, double *i, double *q)
 {
     const RawSets &sets = *static_cast<const RawSets *>(context);
     const int64_t bytesPerSet = sets.settings->bytesPerSet;
@@ -319,7 +319,7 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
         int outCount = count;
         if (chain.filter != nullptr) {
             RawSets rawSets{&s, decoding ? &*decoding : nullptr, raw};
-            const BlockSource source{DecodeRawSets, &rawSets};
+            const SetSource source{DecodeRawSets, &rawSets};
             SignalProcessing_ProcessBlock(framing_, chain, count, processed, total, &outCount,
                                           binary ? &source : nullptr);
         }
@@ -404,8 +404,7 @@ void Worker::ProcessUnfiltered(const ProcessingChain &chain, MeasureFunction mea
             const int64_t skipped = int64_t{first} * s.bytesPerSet;
             (void)Parser_DecodeSets(s, raw->bytesI + skipped, raw->bytesQ + skipped, n, i, q);
         }
-        if (chain.mirrorOn) SignalProcessing_MirrorSpectrum(q, n);
-        if (chain.shiftFraction != 0.0) SignalProcessing_FrequencyShift(i, q, n, setsBefore + first, chain.shiftFraction);
+        SignalProcessing_MirrorAndShift(chain, i, q, n, setsBefore + first);
         MeasureChunk(measure, meter, i, q, n, encoded == nullptr ? nullptr : encoded + 2 * first);
     }
 }

@@ -45,7 +45,7 @@ void CopySets(const double *fromI, const double *fromQ, int count, double *toI, 
 struct FramedInput {
     BlockFraming *framing;
     const ProcessingChain *chain;
-    BlockSource block;  // fill null: the block is in the buffer
+    SetSource block;    // fill null: the block is in the buffer
     int blockStart;     // buffer set of the block's first set
     int setsBefore;     // interval sets before the block
     int stored;         // buffer sets that hold their values
@@ -55,9 +55,7 @@ struct FramedInput {
 void FillBlockSets(const FramedInput &input, int first, int n, double *i, double *q)
 {
     input.block.fill(input.block.context, first, n, i, q);
-    if (input.chain->mirrorOn) SignalProcessing_MirrorSpectrum(q, n);
-    if (input.chain->shiftFraction != 0.0)
-        SignalProcessing_FrequencyShift(i, q, n, input.setsBefore + first, input.chain->shiftFraction);
+    SignalProcessing_MirrorAndShift(*input.chain, i, q, n, input.setsBefore + first);
 }
 
 void FillFramed(const FramedInput &input, int64_t b, int n, double *i, double *q)
@@ -240,8 +238,14 @@ BlockSlot SignalProcessing_GetBlockSlot(BlockFraming &framing)
                      framing.blockSets};
 }
 
+void SignalProcessing_MirrorAndShift(const ProcessingChain &chain, double *i, double *q, int n, int firstSet)
+{
+    if (chain.mirrorOn) SignalProcessing_MirrorSpectrum(q, n);
+    if (chain.shiftFraction != 0.0) SignalProcessing_FrequencyShift(i, q, n, firstSet, chain.shiftFraction);
+}
+
 int SignalProcessing_ProcessBlock(BlockFraming &framing, const ProcessingChain &chain, int count, int setsBefore,
-                                  int total, int *outCount, const BlockSource *source)
+                                  int total, int *outCount, const SetSource *source)
 {
     if (outCount == nullptr) return 0;
     *outCount = 0;
@@ -251,14 +255,11 @@ int SignalProcessing_ProcessBlock(BlockFraming &framing, const ProcessingChain &
     if (chain.filter != nullptr && !ValidFilter(chain)) return 0;
     if (source != nullptr && source->fill == nullptr) return 0;
 
-    FramedInput input{&framing, &chain, source != nullptr ? *source : BlockSource{nullptr, nullptr}, framing.write,
+    FramedInput input{&framing, &chain, source != nullptr ? *source : SetSource{nullptr, nullptr}, framing.write,
                       setsBefore, framing.write};
     if (source == nullptr) {  // the block is in the slot, which is the buffer behind `write`
-        double *blockI = framing.inputI.data() + framing.write;
-        double *blockQ = framing.inputQ.data() + framing.write;
-        if (chain.mirrorOn) SignalProcessing_MirrorSpectrum(blockQ, count);
-        if (chain.shiftFraction != 0.0)
-            SignalProcessing_FrequencyShift(blockI, blockQ, count, setsBefore, chain.shiftFraction);
+        SignalProcessing_MirrorAndShift(chain, framing.inputI.data() + framing.write,
+                                        framing.inputQ.data() + framing.write, count, setsBefore);
         input.stored += count;
     }
     framing.received += count;

@@ -70,28 +70,24 @@ void SignalProcessing_ResetBlockFraming(BlockFraming &framing);
 // The slot for the next block of the interval.
 BlockSlot SignalProcessing_GetBlockSlot(BlockFraming &framing);
 
-// Where a block's sets come from when the caller does not store them in the slot:
-// fill(context, first, n, i, q) stores sets first ... first + n - 1 of the block into
-// i[0 ... n - 1] and q[0 ... n - 1]. The framing takes them as the filter needs them, on the
-// caller's and the helper's thread at once, some of them more than once, and only during
-// SignalProcessing_ProcessBlock; the sets must not change meanwhile.
-struct BlockSource {
-    void (*fill)(void *context, int first, int n, double *i, double *q);
-    void *context;
-};
+// Mirrors and shifts n sets in place as the chain says; firstSet is the number of the interval's
+// sets before them, which gives the shift its phase.
+void SignalProcessing_MirrorAndShift(const ProcessingChain &chain, double *i, double *q, int n, int firstSet);
 
 // Processes the `count` sets of the next block, just stored in the slot or given by `source`
-// (not null): mirror, shift (phase counted from the interval's start, setsBefore = the sets of
+// (not null; its set 0 is the block's first set): mirror, shift (phase counted from the interval's start, setsBefore = the sets of
 // the interval before this block), then either a plain copy (no filter) or the framed filtering.
 // The result is in outputI / outputQ, *outCount pairs; with the filter on it may be 0 for a block
 // while the framing still collects sets. Over the whole interval the filter delivers
-// floor(total x L / 10) pairs.
+// floor(total x L / 10) pairs. The framing takes a source's sets as the filter needs them, on
+// the caller's and the helper's thread at once, some of them more than once, and only during
+// this call; the sets must not change meanwhile.
 // Returns 1, or 0 (with *outCount = 0) when the framing is not initialised, count is not
 // 1 ... blockSets, setsBefore is not the number of sets received so far, the block reaches past
 // `total`, or the filter bank does not hold outputRateTenths phases reaching at most
 // kFilterLead sets.
 int SignalProcessing_ProcessBlock(BlockFraming &framing, const ProcessingChain &chain, int count, int setsBefore,
-                                  int total, int *outCount, const BlockSource *source = nullptr);
+                                  int total, int *outCount, const SetSource *source = nullptr);
 
 // Builds the conversion filter: a prototype of tapCount coefficients designed at L times the
 // input rate (cut-off cutoffFraction / L of it) with the given window, split into L phases for

@@ -66,7 +66,7 @@ struct IntervalBlock {
     int first;  // the block's first set in the interval
 };
 
-void FillFromInterval(void *context, int first, int n, double *i, double *q)
+void FillFromInterval(const void *context, int64_t first, int n, double *i, double *q)
 {
     const IntervalBlock &block = *static_cast<const IntervalBlock *>(context);
     std::copy_n(block.x->i.begin() + block.first + first, n, i);
@@ -88,7 +88,7 @@ Interval FrameInBlocks(const Interval &x, const ProcessingChain &chain, int bloc
         const BlockSlot slot = SignalProcessing_GetBlockSlot(framing);
         const int count = std::min({sizes[b % sizes.size()], slot.capacity, total - processed});
         IntervalBlock block{&x, processed};
-        const BlockSource source{FillFromInterval, &block};
+        const SetSource source{FillFromInterval, &block};
         if (!fromSource) {
             std::copy_n(x.i.begin() + processed, count, slot.i);
             std::copy_n(x.q.begin() + processed, count, slot.q);
@@ -275,7 +275,7 @@ TEST(BlockFraming, RefusesBlocksThatDoNotFitTheInterval)
     ASSERT_EQ(SignalProcessing_InitFilterbank(farReaching, 1, 10, 2101, wide.data()), 1);
     const ProcessingChain tooWide{0, 0.0, &farReaching, 1};
     EXPECT_EQ(SignalProcessing_ProcessBlock(framing, tooWide, 100, 0, 10000, &outCount), 0);
-    const BlockSource noFill{nullptr, nullptr};
+    const SetSource noFill{nullptr, nullptr};
     EXPECT_EQ(SignalProcessing_ProcessBlock(framing, chain, 100, 0, 10000, &outCount, &noFill), 0);
 
     EXPECT_EQ(SignalProcessing_ProcessBlock(framing, chain, 100, 0, 10000, &outCount), 1);
