@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "configuration/session.h"
+#include "session/session.h"
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

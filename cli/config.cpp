@@ -5,7 +5,7 @@
 
 #include "cli/commands.h"
 #include "configuration/configfiles.h"
-#include "configuration/configflows.h"
+#include "app/startup.h"
 
 namespace {
 
@@ -18,12 +18,17 @@ bool AnswerYes(const std::string &) { return true; }
 
 }  // namespace
 
+// The configurations that load, in the ring's order; a refused file is named on stderr with
+// its load message and left out.
 int Cli_ConfigList(const Selection &selection)
 {
-    for (std::string name : Configuration_ListFiles(DirectoryOf(selection))) {
-        Configuration_RemoveExtension(name);
-        std::cout << name << "\n";
-    }
+    Session session;
+    App_InitSession(session, DirectoryOf(selection));
+    Configuration_Init(session);
+    for (const StatusRow &row : session.statusLog.rows)
+        if (row.icon != StatusIcon::Ok) std::cerr << row.text << "\n";
+    if (session.configurations.records.empty()) return kExitOk;  // the ring's "New" is not stored
+    for (const std::string &name : session.configurations.ring) std::cout << name << "\n";
     return kExitOk;
 }
 
@@ -47,7 +52,7 @@ int Cli_ConfigSave(const Selection &selection, const std::string &name)
 {
     Session session;
     if (const int status = Cli_PrepareSession(session, selection); status != kExitOk) return status;
-    onConfigurationString(session, name);
+    if (!onConfigurationString(session, name)) return kExitFailed;
     const int saved = Gui_SaveConfiguration(session);
     Cli_PrintStatusLog(session, 0);
     return saved ? kExitOk : kExitFailed;
@@ -56,7 +61,7 @@ int Cli_ConfigSave(const Selection &selection, const std::string &name)
 int Cli_ConfigDelete(const Selection &selection, const std::string &name)
 {
     Session session;
-    session.configurations.directory = DirectoryOf(selection);
+    App_InitSession(session, DirectoryOf(selection));
     Configuration_Init(session);
     const std::vector<std::string> &ring = session.configurations.ring;
     if (session.configurations.records.empty() || std::find(ring.begin(), ring.end(), name) == ring.end()) {
@@ -65,7 +70,7 @@ int Cli_ConfigDelete(const Selection &selection, const std::string &name)
     }
     const size_t before = session.statusLog.rows.size();
     session.configurations.nameText = name;
-    onConfigurationDelete(session, AnswerYes);
+    const int deleted = onConfigurationDelete(session, AnswerYes);
     Cli_PrintStatusLog(session, before);
-    return std::find(ring.begin(), ring.end(), name) == ring.end() ? kExitOk : kExitFailed;
+    return deleted && std::find(ring.begin(), ring.end(), name) == ring.end() ? kExitOk : kExitFailed;
 }

@@ -96,8 +96,9 @@ int AddJobs(Session &session, const ConvertOptions &options, bool &refused)
         std::cerr << "quelvor-cli: the separate structure takes the files in pairs (I file, Q file)\n";
         return kExitUsage;
     }
-    if (!options.outputDir.empty()) Gui_SetOutputDirectory(session, &options.outputDir);
-    session.jobs.overwriteProtection = options.overwriteProtection ? 1 : 0;
+    // A fresh session is never locked: these take their input.
+    if (!options.outputDir.empty() && !Gui_SetOutputDirectory(session, &options.outputDir)) return kExitFailed;
+    if (!onOverwriteProtection(session, options.overwriteProtection ? 1 : 0)) return kExitFailed;
     size_t taken = 0;
     if (!separate) {
         taken = Gui_AddIQ(session, 0, options.files);
@@ -113,7 +114,7 @@ int AddJobs(Session &session, const ConvertOptions &options, bool &refused)
             std::cerr << "quelvor-cli: --output takes exactly one job\n";
             return kExitUsage;
         }
-        Gui_SetJobPath(session, kJobOutput, options.output);
+        if (!Gui_SetJobPath(session, kJobOutput, options.output)) return kExitFailed;
     }
     return kExitOk;
 }
@@ -149,12 +150,11 @@ int Cli_Convert(const Selection &selection, const ConvertOptions &options)
             if (showProgress) std::cerr << "\r\033[K";
             PrintJobLine(session, event);
             if (options.json) std::cout << JobJson(session, event).dump() << std::endl;
-            allDone = allDone && event.status == "Status: Done";
+            allDone = allDone && event.outcome == JobOutcome::Done;
         } else if (event.kind == ConversionEvent::Kind::RunFinished) {
-            break;
+            break;  // applying it took the run back
         }
     }
-    Conversion_EndRun(session);
     // Jobs after an abort never ran; they did not end "Status: Done".
     for (int job = 0; job < Gui_JobCount(session.jobs); ++job)
         if (session.jobs.items[job * kItemsPerJob + kJobStatus].label != "Status: Done") allDone = false;

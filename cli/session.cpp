@@ -3,10 +3,8 @@
 
 #include "cli/commands.h"
 #include "configuration/configfiles.h"
-#include "configuration/configflows.h"
-#include "configuration/treeexchange.h"
-#include "configuration/treerules.h"
-#include "parser/analysis.h"
+#include "app/startup.h"
+#include "app/treerules.h"
 
 namespace {
 
@@ -66,9 +64,7 @@ size_t Cli_PrintStatusLog(const Session &session, size_t from)
 int Cli_PrepareSession(Session &session, const Selection &selection)
 {
     session.views.dumpsShown = false;  // the command line prints no byte dumps
-    session.configurations.directory =
-        selection.configDir.empty() ? Configuration_Directory() : selection.configDir;
-    Parser_Init(session);
+    App_InitSession(session, selection.configDir.empty() ? Configuration_Directory() : selection.configDir);
 
     ConfigurationRecord record = Configuration_DefaultRecord();
     if (!selection.config.empty()) {
@@ -82,9 +78,7 @@ int Cli_PrepareSession(Session &session, const Selection &selection)
         }
         record = *loaded;
     }
-    session.record = record;
-    Configuration_TreeIO(session, session.record, 1, -1);
-    Gui_CheckConfiguration(session, -1);
+    Configuration_SelectRecord(session, record);
     session.statusLog.rows.clear();  // a successful load needs no report
     return ApplySets(session, selection);
 }

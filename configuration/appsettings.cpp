@@ -10,14 +10,6 @@ namespace {
 char *Bytes(ApplicationSettings &settings) { return reinterpret_cast<char *>(&settings); }
 const char *Bytes(const ApplicationSettings &settings) { return reinterpret_cast<const char *>(&settings); }
 
-// A cut folder name would name another folder, so a text that does not fit is left empty.
-template <size_t N>
-void SetTextIfFits(char (&field)[N], const std::string &text)
-{
-    std::memset(field, 0, N);
-    if (text.size() < N) std::memcpy(field, text.data(), text.size());
-}
-
 // The texts are used as NUL-terminated strings; each must end inside its field.
 bool TextsAreTerminated(const ApplicationSettings &settings)
 {
@@ -36,8 +28,8 @@ void Ini_CalculateKey(const char *record, char *block, const int *seed)
 int Ini_Load(const std::string &directory, ApplicationSettings &settings, std::string &message)
 {
     std::memset(settings.lastConfiguration, 0, sizeof settings.lastConfiguration);
-    SetTextIfFits(settings.browserDirectory, directory);
-    SetTextIfFits(settings.outputDirectory, directory);
+    Ini_SetText(settings.browserDirectory, directory);
+    Ini_SetText(settings.outputDirectory, directory);
 
     ApplicationSettings scratch{};
     FileOutcome outcome = Configuration_ReadFramedFile(

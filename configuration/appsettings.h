@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,18 @@ static_assert(offsetof(ApplicationSettings, collapsed) == 1124);
 static_assert(offsetof(ApplicationSettings, overwriteProtection) == 1312);
 static_assert(offsetof(ApplicationSettings, previewLength) == 1316);
 static_assert(std::endian::native == std::endian::little, "the integers are stored as held in memory");
+
+// The record before loading: everything empty or 0.
+inline ApplicationSettings Ini_DefaultSettings() { return ApplicationSettings{}; }
+
+// Puts `text` into a text field of the record. A cut folder name would name another folder, so
+// a text that does not fit (with its terminator) leaves the field empty.
+template <size_t N>
+void Ini_SetText(char (&field)[N], const std::string &text)
+{
+    std::memset(field, 0, N);
+    if (text.size() < N) std::memcpy(field, text.data(), text.size());
+}
 
 // One monitor of the screen, as the window system reports it.
 struct MonitorEntry {

@@ -14,7 +14,7 @@
 #include <memory>
 #include <random>
 
-#include "configuration/tempfile.h"
+#include "base/tempfile.h"
 
 namespace {
 

@@ -52,7 +52,7 @@ void Configuration_CalculateKey(const char *record, char *block, const int *seed
 
 // Loads "<name>.pnx" from `directory`; logs "Load '<name>.pnx': " with the outcome (ok icon
 // when loaded, error icon otherwise). Returns the record when it was read and verified.
-std::optional<ConfigurationRecord> Configuration_Load(const std::string &directory, const std::string &name,
+[[nodiscard]] std::optional<ConfigurationRecord> Configuration_Load(const std::string &directory, const std::string &name,
                                                       StatusLog &log);
 
 // Saves `record` as "<name>.pnx" (its name slot) in `directory`; logs "Save '<name>.pnx': " with
@@ -65,7 +65,7 @@ std::optional<ConfigurationRecord> Configuration_Load(const std::string &directo
 [[nodiscard]] int Configuration_CheckName(std::string_view name);
 
 // Cuts the ".pnx" extension off `fileName`; returns 1 when it had one, else 0 (unchanged).
-int Configuration_RemoveExtension(std::string &fileName);
+[[nodiscard]] int Configuration_RemoveExtension(std::string &fileName);
 
 // The names ("x.pnx") of the regular files in `directory` that end in ".pnx" and have a name
 // before the extension, sorted byte-wise. Empty when the directory cannot be read.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "configuration/color.h"
+#include "base/color.h"
 
 inline constexpr int kTreeItemCount = 47;
 

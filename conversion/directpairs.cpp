@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "configuration/vectorclones.h"
+#include "base/cpu.h"
 #include "parser/formats.h"
 
 #if defined(__x86_64__)

@@ -36,14 +36,14 @@ std::optional<DirectPairs> Conversion_DecodingPairsFor(const ConversionSettings 
 // Decodes the first sets of `count` into i and q as Parser_DecodeSets would (then mirrors them
 // when pairs.mirror is set); returns how many it took (a multiple of 4; the caller decodes the
 // rest).
-int Conversion_DecodeDirectPairs(const DirectPairs &pairs, const char *bytes, int count, double *i, double *q);
+[[nodiscard]] int Conversion_DecodeDirectPairs(const DirectPairs &pairs, const char *bytes, int count, double *i, double *q);
 
 // Measures the first sets of `count` as Conversion_MeasureInLanes would after decoding them;
 // returns how many it took (a multiple of 16; the caller measures the rest).
-int Conversion_MeasureDirectPairs(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter);
+[[nodiscard]] int Conversion_MeasureDirectPairs(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter);
 
 // Measures and encodes the first sets of `count` as Conversion_MeasureAndEncodeInOrder would
 // after decoding them; returns how many it took (a multiple of 8; the caller does the rest).
 //  encoded : [size: 2 x count]
-int Conversion_MeasureAndEncodeDirectPairs(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter,
+[[nodiscard]] int Conversion_MeasureAndEncodeDirectPairs(const DirectPairs &pairs, const char *bytes, int count, PowerMeter &meter,
                                            int16_t *encoded);

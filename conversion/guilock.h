@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "configuration/session.h"
+#include "session/session.h"
 
 // locked 1: the controls take no input (they still show their values); 0: operable again.
 void Gui_Lock(Session &session, int locked);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "configuration/color.h"
+#include "base/color.h"
 
 inline constexpr int kItemsPerJob = 9;
 

@@ -48,12 +48,7 @@ void AnalyseFirstJob(Session &session)
         Parser_Job1Changed(session, Gui_JobInput(session.jobs, 0).c_str(), Gui_JobQ(session.jobs, 0).c_str());
 }
 
-}  // namespace
-
-const std::string &Gui_JobInput(const JobList &jobs, int job) { return jobs.items[job * kItemsPerJob + kJobInput].value; }
-const std::string &Gui_JobQ(const JobList &jobs, int job) { return jobs.items[job * kItemsPerJob + kJobQ].value; }
-const std::string &Gui_JobOutput(const JobList &jobs, int job) { return jobs.items[job * kItemsPerJob + kJobOutput].value; }
-
+// Appends one job; pathI or pathQ may be null (the cell stays empty).
 void Gui_AddNewJob(Session &session, const char *pathI, const char *pathQ, const char *outputPath)
 {
     const bool separate = IsSeparate(session);
@@ -88,6 +83,12 @@ void Gui_AddNewJob(Session &session, const char *pathI, const char *pathQ, const
     Session_Notify(session, SessionChange::Jobs);
 }
 
+}  // namespace
+
+const std::string &Gui_JobInput(const JobList &jobs, int job) { return jobs.items[job * kItemsPerJob + kJobInput].value; }
+const std::string &Gui_JobQ(const JobList &jobs, int job) { return jobs.items[job * kItemsPerJob + kJobQ].value; }
+const std::string &Gui_JobOutput(const JobList &jobs, int job) { return jobs.items[job * kItemsPerJob + kJobOutput].value; }
+
 std::string Gui_CreateDefaultOutputFile(const JobList &jobs, const std::string &inputPath)
 {
     if (jobs.outputDirectory.empty()) return inputPath + ".wv";
@@ -99,6 +100,7 @@ std::string Gui_CreateDefaultOutputFile(const JobList &jobs, const std::string &
 
 int Gui_AddIQ(Session &session, int qFiles, const std::vector<std::string> &selectedPaths)
 {
+    if (Session_Locked(session)) return 0;
     const bool separate = IsSeparate(session);
     const int jobsBefore = Gui_JobCount(session.jobs);
     int nextQ = 0;
@@ -130,6 +132,7 @@ int Gui_AddIQ(Session &session, int qFiles, const std::vector<std::string> &sele
 
 int onFilesTree(Session &session, int item)
 {
+    if (Session_Locked(session)) return 0;
     JobList &jobs = session.jobs;
     if (item < 0 || item >= static_cast<int>(jobs.items.size()) || item % kItemsPerJob != kJobItem) return 0;
     jobs.items.erase(jobs.items.begin() + item, jobs.items.begin() + item + kItemsPerJob);
@@ -144,6 +147,7 @@ int onFilesTree(Session &session, int item)
 
 int Gui_SetJobPath(Session &session, int item, const std::string &path)
 {
+    if (Session_Locked(session)) return 0;
     JobList &jobs = session.jobs;
     if (item < 0 || item >= static_cast<int>(jobs.items.size())) return 0;
     const int role = item % kItemsPerJob;
@@ -163,8 +167,9 @@ void Gui_RelabelJobs(JobList &jobs, bool separate)
     }
 }
 
-void Gui_SetOutputDirectory(Session &session, const std::string *chosenDirectory)
+int Gui_SetOutputDirectory(Session &session, const std::string *chosenDirectory)
 {
+    if (Session_Locked(session)) return 0;
     JobList &jobs = session.jobs;
     if (chosenDirectory && !chosenDirectory->empty()) {
         jobs.outputDirectory = *chosenDirectory;
@@ -174,4 +179,13 @@ void Gui_SetOutputDirectory(Session &session, const std::string *chosenDirectory
         jobs.outputSource = kOutputSameAsInput;
     }
     Session_Notify(session, SessionChange::Jobs);
+    return 1;
+}
+
+int onOverwriteProtection(Session &session, int checked)
+{
+    if (Session_Locked(session)) return 0;
+    session.jobs.overwriteProtection = checked ? 1 : 0;
+    Session_Notify(session, SessionChange::Jobs);
+    return 1;
 }

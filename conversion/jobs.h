@@ -6,12 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "configuration/session.h"
+#include "session/session.h"
 
 inline constexpr int64_t kMinimumInputBytes = 1000;
-
-// Appends one job; pathI or pathQ may be null (the cell stays empty).
-void Gui_AddNewJob(Session &session, const char *pathI, const char *pathQ, const char *outputPath);
 
 // The default output path of an input path: next to the input, or in the output directory,
 // with ".wv" appended to the input's name.
@@ -19,24 +16,29 @@ std::string Gui_CreateDefaultOutputFile(const JobList &jobs, const std::string &
 
 // Adds the selected files in their order: qFiles 0 as input files (IQ or I), 1 as Q files
 // (which fill the empty Q cells of the existing jobs first). Files under 1000 bytes are logged
-// and skipped. Returns the number of files taken.
-int Gui_AddIQ(Session &session, int qFiles, const std::vector<std::string> &selectedPaths);
+// and skipped. Returns the number of files taken; 0 while the controls are locked.
+[[nodiscard]] int Gui_AddIQ(Session &session, int qFiles, const std::vector<std::string> &selectedPaths);
 
 // A press on column 1 of item b of the jobs tree that needs no dialog: role 0 removes the job.
-// Returns 1 when the press did something.
-int onFilesTree(Session &session, int item);
+// Returns 1 when the press did something; 0 also while the controls are locked.
+[[nodiscard]] int onFilesTree(Session &session, int item);
 
 // The result of a job's file dialog (roles 1 input, 2 Q, 3 output): sets the cell of item b.
-// Returns 1 when the item is a file cell.
-int Gui_SetJobPath(Session &session, int item, const std::string &path);
+// Returns 1 when the item is a file cell; 0 also while the controls are locked.
+[[nodiscard]] int Gui_SetJobPath(Session &session, int item, const std::string &path);
 
 // Labels every job for the structure: "IQ File" and a plain, dimmed, emptied Q cell for the
 // combined structure; "I File" and a clickable "Q File" cell for separate files.
 void Gui_RelabelJobs(JobList &jobs, bool separate);
 
 // The output directory choice: "Same as input" empties the directory; a chosen directory makes
-// it "User defined"; a cancelled choice (null) goes back to "Same as input".
-void Gui_SetOutputDirectory(Session &session, const std::string *chosenDirectory);
+// it "User defined"; a cancelled choice (null) goes back to "Same as input". Returns 1, or 0
+// while the controls are locked (nothing changes then).
+[[nodiscard]] int Gui_SetOutputDirectory(Session &session, const std::string *chosenDirectory);
+
+// CHECKBOX_OVERWRITE: stores its value as the overwrite protection. Returns 1, or 0 while the
+// controls are locked.
+[[nodiscard]] int onOverwriteProtection(Session &session, int checked);
 
 // The input and Q paths of job k (0-based).
 const std::string &Gui_JobInput(const JobList &jobs, int job);

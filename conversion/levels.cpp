@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "configuration/vectorclones.h"
+#include "base/cpu.h"
 
 #include "conversion/wvwriter.h"
 #if defined(__x86_64__)

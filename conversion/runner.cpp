@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "configuration/choices.h"
@@ -109,8 +108,8 @@ private:
     void EmitStatus(int job, const std::string &status, double progress);
     bool AbortRequested() { return Gui_GetConversionRunning(run_) == kRunAbortRequested; }
     void ConvertJob(int job);
-    std::string CheckJob(int job);
-    bool RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::string &error);
+    std::optional<JobOutcome> CheckJob(int job);
+    void RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::optional<JobOutcome> &failure);
     void ShowProgress(int job, int pass, int processed, int total, int64_t posI, Clock::time_point passStart,
                       Clock::time_point &lastDisplay);
     void ShowResults(int job, const PassResult &result);
@@ -151,31 +150,43 @@ void Worker::Run()
     const int jobCount = Gui_JobCount(session_.jobs);
     const ConversionSettings &s = session_.settings;
     filterOn_ = s.tapCount > 1;
-    if (filterOn_)
-        SignalProcessing_InitConversionFilter(bank_, s.cutoffFraction, s.tapCount, s.windowCode, s.outputRateTenths);
+    bool ready = !filterOn_ || SignalProcessing_InitConversionFilter(bank_, s.cutoffFraction, s.tapCount,
+                                                                     s.windowCode, s.outputRateTenths);
     // The framing holds what the filter reads and what text parses into; binary input without
     // the filter goes from the read buffers to the output and leaves it unallocated.
-    if (filterOn_ || Parser_IsTextFormat(s.sampleFormat))
-        SignalProcessing_InitBlockFraming(framing_, filterOn_ ? kFilterBlockSets : kBlockSets);
+    if (ready && (filterOn_ || Parser_IsTextFormat(s.sampleFormat)))
+        ready = SignalProcessing_InitBlockFraming(framing_, filterOn_ ? kFilterBlockSets : kBlockSets);
     Emit(MakeEvent(ConversionEvent::Kind::RunStarted));
-    for (int job = 0; job < jobCount && !aborted_; ++job) ConvertJob(job);
+    for (int job = 0; job < jobCount && !aborted_; ++job) {
+        if (ready) {
+            ConvertJob(job);
+            continue;
+        }
+        // Settings the checks let through always build; should they not, no job runs with them.
+        ConversionEvent finished = MakeEvent(ConversionEvent::Kind::JobFinished);
+        finished.job = job;
+        finished.outcome = JobOutcome::SignalProcessingError;
+        finished.status = Conversion_OutcomeText(finished.outcome);
+        finished.image = 1;
+        Emit(finished);
+    }
     Parser_Terminate(session_);
 }
 
-// The reason a job cannot run, or the empty text.
-std::string Worker::CheckJob(int job)
+// The reason a job cannot run, or nothing.
+std::optional<JobOutcome> Worker::CheckJob(int job)
 {
     const std::string &output = Gui_JobOutput(session_.jobs, job);
-    if (session_.jobs.overwriteProtection && FileExists(output)) return "Status: File already exists";
+    if (session_.jobs.overwriteProtection && FileExists(output)) return JobOutcome::FileExists;
 
     Parser_Job1Changed(session_, Gui_JobInput(session_.jobs, job).c_str(), Gui_JobQ(session_.jobs, job).c_str());
-    if (Gui_BranchIsFaulty(session_.tree, kItemMetadata)) return "Config: Metadata error";
-    if (Gui_BranchIsFaulty(session_.tree, kItemIQ)) return "Config: IQ error";
-    if (Gui_BranchIsFaulty(session_.tree, kItemSignalProcessing)) return "Config: Signal Proc. error";
+    if (Gui_BranchIsFaulty(session_.tree, kItemMetadata)) return JobOutcome::MetadataError;
+    if (Gui_BranchIsFaulty(session_.tree, kItemIQ)) return JobOutcome::IqError;
+    if (Gui_BranchIsFaulty(session_.tree, kItemSignalProcessing)) return JobOutcome::SignalProcessingError;
     const InputFiles &files = session_.files;
     if (!files.inputHandleI.valid() || (session_.settings.separateFiles && !files.inputHandleQ.valid()))
-        return "Input file(s) read error";
-    return {};
+        return JobOutcome::InputError;
+    return std::nullopt;
 }
 
 int64_t Worker::ExpectedPairs(int total) const
@@ -194,46 +205,46 @@ void Worker::ConvertJob(int job)
     const Clock::time_point jobStart = Clock::now();
     ConversionEvent finished = MakeEvent(ConversionEvent::Kind::JobFinished);
     finished.job = job;
-    std::string status = CheckJob(job);
+    std::optional<JobOutcome> outcome = CheckJob(job);
     const ConversionSettings &s = session_.settings;
     const int total = static_cast<int>(s.lastSet - s.firstSet + 1);
 
     // Binary intervals know their length; text is held to the limit block by block.
-    if (status.empty() && !Parser_IsTextFormat(s.sampleFormat) && ExpectedPairs(total) > kMaxOutputPairs) {
-        status = "Status: Output error";
+    if (!outcome && !Parser_IsTextFormat(s.sampleFormat) && ExpectedPairs(total) > kMaxOutputPairs) {
+        outcome = JobOutcome::OutputError;
         ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
         log.text = Format("Job %d: the output would hold more than %d sample pairs.", job + 1, kMaxOutputPairs);
         Emit(log);
     }
 
     ZmxFile file;
-    if (status.empty()) {
+    if (!outcome) {
         file = Conversion_CreateZmxFile(Gui_JobOutput(session_.jobs, job).c_str(), s.comment.c_str(),
                                         s.samplerate * s.outputRateTenths / 10);
-        if (file.handle < 0) status = "Status: Output error";
+        if (file.handle < 0) outcome = JobOutcome::OutputError;
     }
 
     int64_t bytesRead = 0;
-    if (status.empty()) {
+    if (!outcome) {
         const bool automatic = std::string_view(session_.record.autoOptimization) == text::kYes;
-        for (int pass = automatic ? 0 : 1; pass < 2 && status.empty() && !aborted_; ++pass) {
+        for (int pass = automatic ? 0 : 1; pass < 2 && !outcome && !aborted_; ++pass) {
             PassResult result;
-            RunPass(job, pass, file, result, status);
+            RunPass(job, pass, file, result, outcome);
             bytesRead += result.bytesRead;
             // A pass that read a truncated input has converted only part of it.
-            if (status.empty() && Parser_InputFilesShrank(session_.files)) {
-                status = "Input file(s) read error";
+            if (!outcome && Parser_InputFilesShrank(session_.files)) {
+                outcome = JobOutcome::InputError;
                 ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
                 log.text = Format("Job %d: the input file became shorter while it was converted.", job + 1);
                 Emit(log);
             }
             finished.peak = result.peak;
             finished.rms = result.rms;
-            if (!status.empty()) break;
+            if (outcome) break;
             if (pass == 0) {
                 // A silent input has no scale that reaches the target; keep the scale factor.
                 if (result.peak == 0.0) {
-                    status = "Status: Scale Factor too low";
+                    outcome = JobOutcome::ScaleFactorTooLow;
                     break;
                 }
                 session_.settings.scale = session_.settings.scale * kTargetPeak / result.peak;
@@ -243,25 +254,27 @@ void Worker::ConvertJob(int job)
             Conversion_FinishZmxFile(file, result.pairs, result.peak, result.rms);
             ShowResults(job, result);
             if (result.peak > kFullScale)
-                status = "Status: Clipping error";
+                outcome = JobOutcome::ClippingError;
             else if (result.peak < kMinimumPeak)
-                status = "Status: Scale Factor too low";
+                outcome = JobOutcome::ScaleFactorTooLow;
             else if (!Conversion_AcceptZmxFile(file))
-                status = "Status: Output error";
+                outcome = JobOutcome::OutputError;
             else
-                status = "Status: Done";
+                outcome = JobOutcome::Done;
         }
     }
     if (file.handle >= 0 || !file.temporaryPath.empty()) Conversion_DiscardZmxFile(file);
 
     const double seconds = SecondsSince(jobStart);
     finished.mbPerSecond = seconds > 0.0 ? bytesRead / 1e6 / seconds : 0.0;
-    finished.status = status;
-    finished.image = status == "Status: Done" ? 0 : 1;
+    // Every path above ends with an outcome; a job that is still without one failed its output.
+    finished.outcome = outcome.value_or(JobOutcome::OutputError);
+    finished.status = Conversion_OutcomeText(finished.outcome);
+    finished.image = finished.outcome == JobOutcome::Done ? 0 : 1;
     Emit(finished);
 }
 
-bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::string &error)
+void Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::optional<JobOutcome> &failure)
 {
     ConversionSettings &s = session_.settings;
     const int total = static_cast<int>(s.lastSet - s.firstSet + 1);
@@ -320,11 +333,14 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
         if (chain.filter != nullptr) {
             RawSets rawSets{&s, decoding ? &*decoding : nullptr, raw};
             const SetSource source{DecodeRawSets, &rawSets};
-            SignalProcessing_ProcessBlock(framing_, chain, count, processed, total, &outCount,
-                                          binary ? &source : nullptr);
+            if (!SignalProcessing_ProcessBlock(framing_, chain, count, processed, total, &outCount,
+                                               binary ? &source : nullptr)) {
+                failure = JobOutcome::OutputError;  // a block the framing does not take
+                break;
+            }
         }
         if (int64_t{pairs} + outCount > kMaxOutputPairs) {
-            error = "Status: Output error";
+            failure = JobOutcome::OutputError;
             ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
             log.text = Format("Job %d: the output would hold more than %d sample pairs.", job + 1, kMaxOutputPairs);
             Emit(log);
@@ -339,7 +355,7 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
         if (writer) {
             writer->Submit(outCount);
             if (writer->Failed()) {
-                error = "Status: Output error";
+                failure = JobOutcome::OutputError;
                 break;
             }
         }
@@ -347,12 +363,12 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
         pairs += outCount;
         if (AbortRequested()) {
             aborted_ = true;
-            error = "Status: Aborted";
+            failure = JobOutcome::Aborted;
             break;
         }
         ShowProgress(job, pass, processed, total, posI, passStart, lastDisplay);
     }
-    if (writer && !writer->Finish() && error.empty()) error = "Status: Output error";
+    if (writer && !writer->Finish() && !failure) failure = JobOutcome::OutputError;
     writer.reset();  // the file is the caller's again
 
     result.pairs = pairs;
@@ -360,7 +376,6 @@ bool Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::
     result.peak = std::sqrt(meter.maximum);
     result.seconds = SecondsSince(passStart);
     result.bytesRead = posI - startPos;
-    return error.empty();
 }
 
 // Measures n pairs; in the writing pass (encoded not null) also encodes them there.
@@ -455,6 +470,23 @@ void Worker::ShowResults(int job, const PassResult &result)
 
 }  // namespace
 
+const char *Conversion_OutcomeText(JobOutcome outcome)
+{
+    switch (outcome) {
+    case JobOutcome::Done: return "Status: Done";
+    case JobOutcome::FileExists: return "Status: File already exists";
+    case JobOutcome::MetadataError: return "Config: Metadata error";
+    case JobOutcome::IqError: return "Config: IQ error";
+    case JobOutcome::SignalProcessingError: return "Config: Signal Proc. error";
+    case JobOutcome::InputError: return "Input file(s) read error";
+    case JobOutcome::OutputError: return "Status: Output error";
+    case JobOutcome::Aborted: return "Status: Aborted";
+    case JobOutcome::ClippingError: return "Status: Clipping error";
+    case JobOutcome::ScaleFactorTooLow: return "Status: Scale Factor too low";
+    }
+    return "";
+}
+
 int onConversion(Session &session, ConversionObserver observer)
 {
     const int state = Gui_GetConversionRunning(session.run);
@@ -462,7 +494,7 @@ int onConversion(Session &session, ConversionObserver observer)
         Conversion_AbortThread(session);
         return 0;
     }
-    if (state == kRunAbortRequested) return 0;  // the button takes no clicks until the worker has stopped
+    if (state == kRunAbortRequested) return 0;  // the button takes no clicks until the run is handed back
     if (session.jobs.items.empty()) {
         Gui_UpdateStatus(session.statusLog, "No conversion jobs defined", StatusIcon::Error);
         Session_Notify(session, SessionChange::StatusLog);
@@ -471,37 +503,48 @@ int onConversion(Session &session, ConversionObserver observer)
     Gui_Lock(session, 1);
     session.views.convert.label = kConvertAbort;
     session.views.convert.color = kLightRed;
-    session.views.activeTab = 0;
     Session_Notify(session, SessionChange::ConvertButton);
+    session.views.activeTab = 0;
+    Session_Notify(session, SessionChange::ActiveTab);
 
-    if (session.run.worker.joinable()) session.run.worker.join();  // the last run has ended
-    // Running from here on, so that a second press before the worker starts cannot start another.
+    // Running from here on, so that a second press before the worker starts cannot start
+    // another; the state returns to idle only when this thread takes the run back (EndRun).
     Gui_SetConversionRunning(session.run, kRunRunning);
-    WorkerInput input{session.record, session.tree, session.settings, session.jobs};
     RunState &run = session.run;
-    run.worker = std::thread([&run, observer = std::move(observer), input = std::move(input)]() mutable {
+    const int runId = ++run.runId;
+    WorkerInput input{session.record, session.tree, session.settings, session.jobs};
+    ConversionObserver stamped = [observer = std::move(observer), runId](ConversionEvent event) {
+        event.runId = runId;
+        observer(event);
+    };
+    run.worker = std::thread([&run, stamped = std::move(stamped), input = std::move(input)]() mutable {
         {
-            Worker worker(run, observer, std::move(input));
+            Worker worker(run, stamped, std::move(input));
             worker.Run();
         }
-        observer(MakeEvent(ConversionEvent::Kind::RunFinished));
-        Gui_SetConversionRunning(run, kRunIdle);
+        stamped(MakeEvent(ConversionEvent::Kind::RunFinished));
     });
     return 1;
 }
 
 void Conversion_AbortThread(Session &session)
 {
+    {
+        std::lock_guard lock(session.run.guiLock);
+        if (session.run.conversionRunning != kRunRunning) return;
+        session.run.conversionRunning = kRunAbortRequested;
+    }
     session.views.convert.operable = false;
     session.views.convert.label = kConvertAborting;
     session.views.convert.color = kLightYellow;
     Session_Notify(session, SessionChange::ConvertButton);
-    std::lock_guard lock(session.run.guiLock);
-    if (session.run.conversionRunning == kRunRunning) session.run.conversionRunning = kRunAbortRequested;
 }
 
 void Conversion_ApplyEvent(Session &session, const ConversionEvent &event)
 {
+    // Only the run in hand reports: a late event of a run that was already taken back (or of an
+    // earlier run) would overwrite what the user sees now.
+    if (event.runId != session.run.runId || Gui_GetConversionRunning(session.run) == kRunIdle) return;
     JobList &jobs = session.jobs;
     const int first = event.job * kItemsPerJob;
     const bool known = event.job >= 0 && first + kItemsPerJob <= static_cast<int>(jobs.items.size());
@@ -545,6 +588,7 @@ void Conversion_ApplyEvent(Session &session, const ConversionEvent &event)
         Session_Notify(session, SessionChange::StatusLog);
         return;
     case ConversionEvent::Kind::RunFinished:
+        Conversion_EndRun(session);
         return;
     }
     Session_Notify(session, SessionChange::Jobs);
@@ -552,20 +596,21 @@ void Conversion_ApplyEvent(Session &session, const ConversionEvent &event)
 
 void Conversion_EndRun(Session &session)
 {
+    if (Gui_GetConversionRunning(session.run) == kRunIdle) return;  // already handed back
     if (session.run.worker.joinable()) session.run.worker.join();
     // The worker analysed every job on its own copy; the pages show job 1 again, read afresh.
     if (Gui_JobCount(session.jobs) > 1)
         Parser_Job1Changed(session, Gui_JobInput(session.jobs, 0).c_str(), Gui_JobQ(session.jobs, 0).c_str());
+    Session_Notify(session, SessionChange::BrowserRefresh);  // the new output files appear
     session.views.convert.label = kConvertStart;
     session.views.convert.color = session.files.inputSize > 0 ? kLightGreen : kLightRed;
     session.views.convert.operable = true;
     Session_Notify(session, SessionChange::ConvertButton);
     Gui_Lock(session, 0);
+    Gui_SetConversionRunning(session.run, kRunIdle);
 }
 
 void Conversion_WaitForWorker(Session &session)
 {
-    while (Gui_GetConversionRunning(session.run) != kRunIdle)
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
     if (session.run.worker.joinable()) session.run.worker.join();
 }

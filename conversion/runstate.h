@@ -10,8 +10,11 @@ inline constexpr int kRunAbortRequested = -1;
 
 struct RunState {
     std::mutex guiLock;               // guards conversionRunning only
-    int conversionRunning = kRunIdle; // 0 idle, 1 running, -1 abort requested
+    int conversionRunning = kRunIdle; // 0 idle, 1 running, -1 abort requested; idle again only
+                                      // once the run was taken back (Conversion_EndRun)
+    // Used by the session's own thread only:
     std::thread worker;               // the conversion worker of the current or last run
+    int runId = 0;                    // the current or last run; its events carry it
 
     RunState() = default;
     RunState(const RunState &) = delete;

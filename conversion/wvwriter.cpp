@@ -17,7 +17,7 @@
 #endif
 
 #include "configuration/settings.h"
-#include "configuration/tempfile.h"
+#include "base/tempfile.h"
 #if defined(__x86_64__)
 #include "conversion/pairencoding.h"
 #endif

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "configuration/configfiles.h"
-#include "configuration/session.h"
+#include "session/session.h"
 #include "fuzzsupport.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "configuration/session.h"
-#include "configuration/treeexchange.h"
-#include "configuration/treerules.h"
+#include "session/session.h"
+#include "app/treeexchange.h"
+#include "app/treerules.h"
 #include "fuzzsupport.h"
 #include "parser/analysis.h"
 #include "parser/formats.h"

@@ -10,10 +10,7 @@
 #include <sstream>
 
 #include "configuration/configfiles.h"
-#include "configuration/session.h"
-#include "configuration/treeexchange.h"
-#include "configuration/treerules.h"
-#include "parser/analysis.h"
+#include "app/startup.h"
 
 namespace fuzzsupport {
 
@@ -64,17 +61,15 @@ std::string ReadBytes(const std::string &path)
 
 void StartWithDefaults(Session &session)
 {
-    Parser_Init(session);
-    session.record = Configuration_DefaultRecord();
-    Configuration_TreeIO(session, session.record, 1, -1);
-    Gui_CheckConfiguration(session, -1);
+    App_InitSession(session, "");
+    Configuration_SelectRecord(session, Configuration_DefaultRecord());
 }
 
 void ApplyRecord(Session &session, const char *recordBytes)
 {
-    std::memcpy(Configuration_Bytes(session.record), recordBytes, kRecordBytes);
-    Configuration_TreeIO(session, session.record, 1, -1);
-    Gui_CheckConfiguration(session, -1);
+    ConfigurationRecord record;
+    std::memcpy(Configuration_Bytes(record), recordBytes, kRecordBytes);
+    Configuration_SelectRecord(session, record);
 }
 
 void Fail(const char *what, const std::string &detail)

@@ -8,7 +8,7 @@
 #include "parser/metadataupdate.h"
 #include "parser/previews.h"
 #include "parser/valuechecks.h"
-#include "signalprocessing/spupdate.h"
+#include "parser/spupdate.h"
 
 namespace {
 

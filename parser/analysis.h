@@ -3,7 +3,7 @@
 // file-dependent settings are derived (normally job 1; the conversion worker switches its own
 // copy from job to job).
 
-#include "configuration/session.h"
+#include "session/session.h"
 
 // Brings the analysis state up for a new session: nothing open, all lengths and positions
 // unknown, the pages empty with their hints.

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "configuration/vectorclones.h"
+#include "base/cpu.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

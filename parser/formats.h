@@ -39,7 +39,7 @@ void Parser_GetFormatFromString(std::string_view text, int *code, int *bytesPerV
 // NUL-terminated. Up to 50 start positions are tried, never beyond the NUL. Returns 1 when a
 // value was found: *value holds it, *offset the characters skipped before the successful parse
 // and *length the characters it consumed. Returns 0 otherwise (*value 0.0).
-int Parser_ExtractTextValueFromBuffer(int code, const char *text, double *value, int *offset, int *length);
+[[nodiscard]] int Parser_ExtractTextValueFromBuffer(int code, const char *text, double *value, int *offset, int *length);
 
 // Readable bytes that Parser_ScanPlainTextValues may read beyond its `end`.
 inline constexpr int kTextScanPadding = 8;
@@ -51,7 +51,7 @@ inline constexpr int kTextScanPadding = 8;
 // other value, after maxValues, or when nothing more fits in 64-byte windows below `end`.
 // values[v] receives the value (as Parser_ExtractTextValueFromBuffer gives it, bit for bit),
 // ends[v] the position after it. Returns the number taken (0 for hexadecimal text).
-int Parser_ScanPlainTextValues(int code, const char *text, int64_t start, int64_t end, int maxValues,
+[[nodiscard]] int Parser_ScanPlainTextValues(int code, const char *text, int64_t start, int64_t end, int maxValues,
                                double *values, int64_t *ends);
 
 // Decodes value number `index` (counted in values of the format's size) of `buffer`

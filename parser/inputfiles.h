@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "parser/filehandle.h"
+#include "base/filehandle.h"
 
 struct InputFiles {
     FileHandle inputHandleI;    // the combined IQ file or the I file; invalid when closed
@@ -21,7 +21,7 @@ void Parser_Reset(InputFiles &files);
 // Opens the files read-only; either path may be null or empty. `separate` is 1 unless the
 // structure is "Combined IQ (1 File)". Returns 1 when inputSize > 0 afterwards, else 0. The
 // caller closes the previous files first.
-int Parser_OpenFiles(InputFiles &files, const char *pathI, const char *pathQ, int separate);
+[[nodiscard]] int Parser_OpenFiles(InputFiles &files, const char *pathI, const char *pathQ, int separate);
 
 // 1 when an open file is now shorter than it was when opened (another program truncated it),
 // else 0. Reads that end early are normal for text; this tells them from a file that changed.
@@ -38,4 +38,4 @@ void Parser_SetFilePtr(int handle, int64_t position);
 
 // Reads up to `count` bytes at the absolute `position`, retrying short reads; returns the
 // number of bytes read (fewer at the end of the file or on an error).
-int64_t Parser_ReadAt(int handle, int64_t position, void *buffer, int64_t count);
+[[nodiscard]] int64_t Parser_ReadAt(int handle, int64_t position, void *buffer, int64_t count);

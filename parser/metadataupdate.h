@@ -7,7 +7,7 @@
 // The dump colours are kept incrementally: each step first removes the colour it added for its
 // old region (using the positions it stored), recomputes, then adds the colour of the new region.
 
-#include "configuration/session.h"
+#include "session/session.h"
 
 // Header (which 0) or trailer (which 1) length into session.settings.headerLength or
 // trailerLength; messages go to tree item 6 or 9.

@@ -7,7 +7,7 @@
 // ends; the first match (fromEnd 0) or the last (fromEnd 1). Returns the index just after the
 // match (before 0) or just before it (before 1); -1 when there is none. An empty pattern
 // matches nothing.
-int Parser_FindEscapeSequencePattern(const char *buffer, int length, const char *pattern, int margin, int before,
+[[nodiscard]] int Parser_FindEscapeSequencePattern(const char *buffer, int length, const char *pattern, int margin, int before,
                                      int fromEnd);
 
 // Searches one preview of `length` bytes for a configured pattern and reports to tree item

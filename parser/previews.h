@@ -3,7 +3,7 @@
 // computed by the preview module of the views from the session's settings and input; core
 // steps only say when the shown data became stale.
 
-#include "configuration/session.h"
+#include "session/session.h"
 
 // The loop seam of the current interval is stale.
 void Parser_UpdateEolPlots(Session &session);

@@ -2,7 +2,8 @@
 // Value checks of configuration texts. Each check writes its outcome into the configuration
 // tree: on success the item's message is cleared and the item marked valid, and the value is
 // stored through the out-parameter; on failure the out-parameter is left untouched, the item
-// gets the check's message and is marked faulty.
+// gets the check's message and is marked faulty. The result (1 valid, 0 not) repeats that mark;
+// callers that act on the tree's marks (the branch checks) may leave it unread.
 
 #include <cstdint>
 

@@ -62,7 +62,7 @@ struct BlockSlot {
 
 // Allocates the buffers for blocks of at most blockSets sets (1 or more) and resets the
 // framing. Returns 1, or 0 for blockSets < 1.
-int SignalProcessing_InitBlockFraming(BlockFraming &framing, int blockSets = kBlockSets);
+[[nodiscard]] int SignalProcessing_InitBlockFraming(BlockFraming &framing, int blockSets = kBlockSets);
 
 // Starts a new interval (a pass over a job): forgets the history and the head.
 void SignalProcessing_ResetBlockFraming(BlockFraming &framing);
@@ -86,12 +86,12 @@ void SignalProcessing_MirrorAndShift(const ProcessingChain &chain, double *i, do
 // 1 ... blockSets, setsBefore is not the number of sets received so far, the block reaches past
 // `total`, or the filter bank does not hold outputRateTenths phases reaching at most
 // kFilterLead sets.
-int SignalProcessing_ProcessBlock(BlockFraming &framing, const ProcessingChain &chain, int count, int setsBefore,
+[[nodiscard]] int SignalProcessing_ProcessBlock(BlockFraming &framing, const ProcessingChain &chain, int count, int setsBefore,
                                   int total, int *outCount, const SetSource *source = nullptr);
 
 // Builds the conversion filter: a prototype of tapCount coefficients designed at L times the
 // input rate (cut-off cutoffFraction / L of it) with the given window, split into L phases for
 // the rate change to L / 10. Returns 1, or 0 when L is not 1 ... 10, tapCount not
 // 1 ... kMaxTaps or the design fails.
-int SignalProcessing_InitConversionFilter(FilterBank &bank, double cutoffFraction, int tapCount, int windowCode,
+[[nodiscard]] int SignalProcessing_InitConversionFilter(FilterBank &bank, double cutoffFraction, int tapCount, int windowCode,
                                           int outputRateTenths);

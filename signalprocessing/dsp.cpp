@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "configuration/vectorclones.h"
+#include "base/cpu.h"
 
 namespace {
 

@@ -25,7 +25,7 @@ enum WindowCode : int {
 // sampling frequency `samplingFrequency`, normalised to unit gain at zero frequency. Returns 1,
 // or 0 for arguments it cannot design (taps < 1, non-finite or non-positive values, a cut-off
 // above half the sampling frequency, an unknown window code).
-int SignalProcessing_DesignLowpass(double samplingFrequency, double cutoff, int taps,
+[[nodiscard]] int SignalProcessing_DesignLowpass(double samplingFrequency, double cutoff, int taps,
                                    double *coefficients, int windowCode);
 
 // The polyphase filter bank: per phase, contiguous coefficient and input-offset arrays.
@@ -39,7 +39,7 @@ struct FilterBank {
 
 // Fills `phases` phase lists from a prototype of `taps` coefficients. Returns 1, or 0 when
 // phases, decimation or taps is below 1 or the prototype is missing.
-int SignalProcessing_InitFilterbank(FilterBank &bank, int phases, int decimation, int taps,
+[[nodiscard]] int SignalProcessing_InitFilterbank(FilterBank &bank, int phases, int decimation, int taps,
                                     const double *prototype);
 
 // Where the filter takes its input from: fill(context, first, n, i, q) stores input sets

@@ -58,19 +58,15 @@ void MakeSparseFile(const std::string &path, int64_t size, std::string_view tail
 
 #include <gtest/gtest.h>
 
-#include "configuration/session.h"
-#include "configuration/treeexchange.h"
-#include "configuration/treerules.h"
-#include "parser/analysis.h"
+#include "app/startup.h"
+#include "app/treerules.h"
 
 namespace testsupport {
 
 void StartWithDefaults(Session &session)
 {
-    Parser_Init(session);
-    session.record = Configuration_DefaultRecord();
-    Configuration_TreeIO(session, session.record, 1, -1);
-    Gui_CheckConfiguration(session, -1);
+    App_InitSession(session, "");
+    Configuration_SelectRecord(session, Configuration_DefaultRecord());
 }
 
 void Edit(Session &session, std::string_view key, std::string_view text)

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "configuration/session.h"
+#include "session/session.h"
 #include "conversion/guilock.h"
 #include "conversion/jobs.h"
 #include "testsupport.h"
@@ -55,11 +55,11 @@ TEST(JobList, QFilesFillEmptyQCellsThenMakeJobs)
     testsupport::StartWithDefaults(session);
     Edit(session, "structure", "Separate IQ (2 Files)");
     const std::string i1 = files.Make("i1.bin", 1000), i2 = files.Make("i2.bin");
-    Gui_AddIQ(session, 0, {i1, i2});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {i1, i2}), 2);
     EXPECT_EQ(session.files.inputSize, -1);  // job 1 has no Q file yet
 
     const std::string q1 = files.Make("q1.bin", 3000), q2 = files.Make("q2.bin"), q3 = files.Make("q3.bin");
-    Gui_AddIQ(session, 1, {q1, q2, q3});
+    EXPECT_EQ(Gui_AddIQ(session, 1, {q1, q2, q3}), 3);
     ASSERT_EQ(Gui_JobCount(session.jobs), 3);
     EXPECT_EQ(Gui_JobQ(session.jobs, 0), q1);
     EXPECT_EQ(Gui_JobQ(session.jobs, 1), q2);
@@ -69,7 +69,7 @@ TEST(JobList, QFilesFillEmptyQCellsThenMakeJobs)
     EXPECT_EQ(session.files.inputSize, 1000);  // job 1 analysed again with its Q file
 
     // Input files never fill the empty I cell of a Q-only job.
-    Gui_AddIQ(session, 0, {files.Make("i3.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {files.Make("i3.bin")}), 1);
     EXPECT_EQ(Gui_JobCount(session.jobs), 4);
     EXPECT_EQ(Gui_JobInput(session.jobs, 2), "");
 
@@ -82,7 +82,7 @@ TEST(JobList, CombinedStructureTreatsQFilesAsInputs)
     Files files;
     Session session;
     testsupport::StartWithDefaults(session);
-    Gui_AddIQ(session, 1, {files.Make("q.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 1, {files.Make("q.bin")}), 1);
     ASSERT_EQ(Gui_JobCount(session.jobs), 1);
     EXPECT_EQ(Gui_JobInput(session.jobs, 0), files.dir.file("q.bin"));
 }
@@ -92,7 +92,7 @@ TEST(JobList, RemovingRenumbersAndReanalysesJobOne)
     Files files;
     Session session;
     testsupport::StartWithDefaults(session);
-    Gui_AddIQ(session, 0, {files.Make("a.bin", 1100), files.Make("b.bin", 1200), files.Make("c.bin", 1300)});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {files.Make("a.bin", 1100), files.Make("b.bin", 1200), files.Make("c.bin", 1300)}), 3);
 
     EXPECT_EQ(onFilesTree(session, 9 + kJobInput), 0);  // not a remove cell
     EXPECT_EQ(onFilesTree(session, 9), 1);              // the middle job
@@ -123,9 +123,9 @@ TEST(JobList, OutputPathsFollowTheOutputDirectory)
 
     Session session;
     const std::string dir = "/somewhere";
-    Gui_SetOutputDirectory(session, &dir);
+    EXPECT_EQ(Gui_SetOutputDirectory(session, &dir), 1);
     EXPECT_EQ(session.jobs.outputSource, kOutputUserDefined);
-    Gui_SetOutputDirectory(session, nullptr);  // a cancelled dialog
+    EXPECT_EQ(Gui_SetOutputDirectory(session, nullptr), 1);  // a cancelled dialog
     EXPECT_EQ(session.jobs.outputSource, kOutputSameAsInput);
     EXPECT_EQ(session.jobs.outputDirectory, "");
 }
@@ -135,7 +135,7 @@ TEST(JobList, FileDialogsSetCellsAndJobOneIsReanalysed)
     Files files;
     Session session;
     testsupport::StartWithDefaults(session);
-    Gui_AddIQ(session, 0, {files.Make("a.bin", 1100)});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {files.Make("a.bin", 1100)}), 1);
     EXPECT_EQ(Gui_SetJobPath(session, kJobInput, files.Make("b.bin", 1500)), 1);
     EXPECT_EQ(session.files.inputSize, 1500);
     EXPECT_EQ(Gui_SetJobPath(session, kJobOutput, "/elsewhere/out.wv"), 1);

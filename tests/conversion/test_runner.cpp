@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "configuration/session.h"
+#include "session/session.h"
 #include "conversion/jobs.h"
 #include "conversion/runner.h"
 #include "conversion/wvwriter.h"
@@ -120,7 +120,7 @@ TEST(Runner, AutomaticOptimisationPutsThePeakAtNinetyFivePercent)
     testsupport::WriteFile(dir.file("tone.bin"), Tone16(1000, 1000.0));
     Session session;
     StartPlain(session);
-    Gui_AddIQ(session, 0, {dir.file("tone.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("tone.bin")}), 1);
     const RunOutcome run = ConvertAll(session);
 
     EXPECT_EQ(Status(session, 0), "Status: Done");
@@ -156,7 +156,7 @@ TEST(Runner, PeakLevelsDecideAcceptance)
     Session session;
     StartPlain(session);
     Edit(session, "autoOptimization", "No");
-    Gui_AddIQ(session, 0, {dir.file("low.bin"), dir.file("clip.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("low.bin"), dir.file("clip.bin")}), 2);
     ConvertAll(session);
 
     EXPECT_EQ(Status(session, 0), "Status: Scale Factor too low");
@@ -179,8 +179,8 @@ TEST(Runner, RefusedJobsNameTheirReasonAndTheRunGoesOn)
     Session session;
     StartPlain(session);
     session.jobs.overwriteProtection = 1;
-    Gui_AddIQ(session, 0, {dir.file("a.bin"), dir.file("b.bin"), dir.file("a.bin")});
-    Gui_SetJobPath(session, 2 * kItemsPerJob + kJobOutput, dir.file("no/such/dir/out.wv"));
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("a.bin"), dir.file("b.bin"), dir.file("a.bin")}), 3);
+    EXPECT_EQ(Gui_SetJobPath(session, 2 * kItemsPerJob + kJobOutput, dir.file("no/such/dir/out.wv")), 1);
     std::filesystem::remove(dir.file("a.bin"));  // disappears after adding
     ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Input file(s) read error");
@@ -218,7 +218,7 @@ TEST(Runner, SilentInputKeepsTheScaleFactorForLaterJobs)
     testsupport::WriteFile(dir.file("tone.bin"), Pairs16(std::vector<std::pair<int16_t, int16_t>>(1000, {-1000, 0})));
     Session session;
     StartPlain(session);
-    Gui_AddIQ(session, 0, {dir.file("zero.bin"), dir.file("tone.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("zero.bin"), dir.file("tone.bin")}), 2);
     const RunOutcome run = ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Scale Factor too low");
     EXPECT_FALSE(std::filesystem::exists(dir.file("zero.bin.wv")));
@@ -235,7 +235,7 @@ TEST(Runner, AbortStopsTheRunningJobAndLeavesTheRestPending)
     testsupport::WriteFile(dir.file("c.bin"), Tone16(1000, 1000.0));
     Session session;
     StartPlain(session);
-    Gui_AddIQ(session, 0, {dir.file("a.bin"), dir.file("b.bin"), dir.file("c.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("a.bin"), dir.file("b.bin"), dir.file("c.bin")}), 3);
     RunState &state = session.run;
     ConvertAll(session, [&state](const ConversionEvent &event) {
         if (event.kind == ConversionEvent::Kind::JobActive && event.job == 1) {
@@ -260,7 +260,7 @@ TEST(Runner, ResultTextsOfAMillionPairs)
     Session session;
     StartPlain(session);
     Edit(session, "autoOptimization", "No");
-    Gui_AddIQ(session, 0, {dir.file("a.bin"), dir.file("b.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("a.bin"), dir.file("b.bin")}), 2);
     ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Done");
     EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:01.0000");
@@ -288,7 +288,7 @@ TEST(Runner, FilterWithRateChangeGivesTheExpectedPairCount)
     Session session;
     StartPlain(session);
     UseHalfRateLowpass(session, "1000");
-    Gui_AddIQ(session, 0, {dir.file("long.bin"), dir.file("short.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("long.bin"), dir.file("short.bin")}), 2);
     const RunOutcome run = ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Done");
     EXPECT_EQ(Result(session, 0, kJobConvertedSamples), "125000");
@@ -359,7 +359,7 @@ TEST(Runner, FilteredConversionGivesThePlainComputationsPairs)
     Session session;
     StartPlain(session);
     UseHalfRateLowpass(session, "256");
-    Gui_AddIQ(session, 0, {dir.file("in.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("in.bin")}), 1);
     const std::vector<int16_t> expected = PlainFilteredConversion(sets, session.settings);
     ConvertAll(session);
     ASSERT_EQ(Status(session, 0), "Status: Done");
@@ -379,7 +379,7 @@ TEST(Runner, OutputsBeyondTheFormatsPairLimitAreRefusedBeforeWriting)
     testsupport::MakeSparseFile(dir.file("huge.bin"), sets * 4);
     Session session;
     StartPlain(session);
-    Gui_AddIQ(session, 0, {dir.file("huge.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("huge.bin")}), 1);
     ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Output error");
     ASSERT_FALSE(session.statusLog.rows.empty());
@@ -403,7 +403,7 @@ TEST(Runner, ReadsBeyondFourGigabytesWithBoundedMemory)
     }
     Session session;
     StartPlain(session);
-    Gui_AddIQ(session, 0, {dir.file("big.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("big.bin")}), 1);
     Edit(session, "firstSample", std::to_string(firstSet));
     Edit(session, "lastSampleType", "User");
     Edit(session, "lastSampleValue", std::to_string(firstSet + 299999));

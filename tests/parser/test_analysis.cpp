@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "configuration/session.h"
+#include "session/session.h"
 #include "parser/analysis.h"
 #include "testsupport.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "configuration/session.h"
+#include "session/session.h"
 #include "conversion/runner.h"
 
 namespace robustness {

@@ -89,7 +89,7 @@ TEST(Faults, DiskFullDuringABlockWriteKeepsTheOldTargetAndTheNextRunWorks)
         LimitFileSize(1 << 20);
         Session session;
         StartPlain(session);
-        Gui_AddIQ(session, 0, {big, small});
+        EXPECT_EQ(Gui_AddIQ(session, 0, {big, small}), 2);
         ConvertAll(session);
         WriteStatuses(session, statuses);
         return 0;
@@ -102,7 +102,7 @@ TEST(Faults, DiskFullDuringABlockWriteKeepsTheOldTargetAndTheNextRunWorks)
 
     Session session;
     StartPlain(session);
-    Gui_AddIQ(session, 0, {big});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {big}), 1);
     ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Done");
     EXPECT_EQ(ReadFile(big + ".wv").size(), OutputBytes(1000000));
@@ -117,8 +117,8 @@ void ExpectTheNextRunConverts(const std::string &out, const std::vector<std::str
 {
     Session session;
     StartPlain(session);
-    Gui_SetOutputDirectory(session, &out);
-    Gui_AddIQ(session, 0, inputs);
+    EXPECT_EQ(Gui_SetOutputDirectory(session, &out), 1);
+    EXPECT_EQ(Gui_AddIQ(session, 0, inputs), static_cast<int>(inputs.size()));
     ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Done");
     EXPECT_EQ(Status(session, 1), "Status: Done");
@@ -132,8 +132,8 @@ void RunWithDirectoryFault(const std::string &out, DirectoryFault fault,
 {
     Session session;
     StartPlain(session);
-    Gui_SetOutputDirectory(session, &out);
-    Gui_AddIQ(session, 0, inputs);
+    EXPECT_EQ(Gui_SetOutputDirectory(session, &out), 1);
+    EXPECT_EQ(Gui_AddIQ(session, 0, inputs), static_cast<int>(inputs.size()));
     ConvertAll(session, [&](const ConversionEvent &event) {
         if (event.kind != ConversionEvent::Kind::Results || event.job != 0) return;
         std::error_code ignored;
@@ -214,7 +214,7 @@ TEST(Faults, InputTruncatedWhileConverting)
         Session session;
         StartPlain(session);
         if (!automatic) testsupport::Edit(session, "autoOptimization", "No");
-        Gui_AddIQ(session, 0, {input});
+        EXPECT_EQ(Gui_AddIQ(session, 0, {input}), 1);
         std::atomic<bool> truncated{false};
         RecordedRun run;
         ASSERT_EQ(Start(session, run, [&](const ConversionEvent &event) {

@@ -7,9 +7,9 @@
 
 #include "configuration/appsettings.h"
 #include "configuration/configfiles.h"
-#include "configuration/configflows.h"
-#include "configuration/treeexchange.h"
-#include "configuration/treerules.h"
+#include "app/configflows.h"
+#include "app/treeexchange.h"
+#include "app/treerules.h"
 #include "robustnesssupport.h"
 #include "testsupport.h"
 

@@ -48,7 +48,7 @@ TEST(Load, AThousandSmallJobsEndDoneWithBoundedMemory)
     Session session;
     StartPlain(session);
     const std::string outputDirectory = out.string();
-    Gui_SetOutputDirectory(session, &outputDirectory);
+    EXPECT_EQ(Gui_SetOutputDirectory(session, &outputDirectory), 1);
     ASSERT_EQ(Gui_AddIQ(session, 0, inputs), kJobCount);
 
     const long before = PeakRssKilobytes();

@@ -11,6 +11,7 @@
 #include <random>
 #include <thread>
 
+#include "app/startup.h"
 #include "conversion/jobs.h"
 #include "robustnesssupport.h"
 #include "testsupport.h"
@@ -55,14 +56,35 @@ private:
     bool released_ = false;
 };
 
-// BUTTON_CONVERT pressed while the run is going: the press that requests the abort.
-void PressConvert(Session &session) { onConversion(session, [](const ConversionEvent &) {}); }
+// BUTTON_CONVERT pressed while the run is going: the press that requests the abort, and never
+// a start.
+void PressConvert(Session &session) { EXPECT_EQ(onConversion(session, [](const ConversionEvent &) {}), 0); }
 
-// The close handler of the main window: abort a running conversion and wait for the worker.
-void CloseMainWindow(Session &session)
+// The close of the main window, for the unnamed configuration: nothing to ask, nothing to save.
+int CloseMainWindow(Session &session)
 {
-    if (Gui_GetConversionRunning(session.run) == kRunRunning) Conversion_AbortThread(session);
-    Conversion_WaitForWorker(session);
+    return App_CloseSession(session, [](const std::string &) { return false; }, WindowPlacement{});
+}
+
+// The close has taken the run back: nothing of it is left running or locked.
+void ExpectTakenBack(Session &session)
+{
+    EXPECT_EQ(Gui_GetConversionRunning(session.run), kRunIdle);
+    EXPECT_FALSE(session.run.worker.joinable());
+    EXPECT_FALSE(session.views.controlsLocked);
+    EXPECT_EQ(session.views.convert.label, kConvertStart);
+}
+
+// The recorded run ended with RunFinished after reporting job 0 as aborted.
+void ExpectAbortedRun(RecordedRun &run)
+{
+    std::lock_guard lock(run.mutex);
+    ASSERT_FALSE(run.events.empty());
+    EXPECT_EQ(run.events.back().kind, ConversionEvent::Kind::RunFinished);
+    bool aborted = false;
+    for (const ConversionEvent &event : run.events)
+        aborted = aborted || (event.kind == ConversionEvent::Kind::JobFinished && event.outcome == JobOutcome::Aborted);
+    EXPECT_TRUE(aborted);
 }
 
 class StartAbort : public ::testing::Test {
@@ -226,18 +248,10 @@ TEST(CloseWhileConverting, AbortsAndWaitsUntilTheWorkerHasStopped)
                   1);
         while (!converting) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 
-        CloseMainWindow(session);
+        EXPECT_EQ(CloseMainWindow(session), 1);
         // The worker has finished everything before the close goes on.
-        EXPECT_EQ(Gui_GetConversionRunning(session.run), kRunIdle);
-        EXPECT_FALSE(session.run.worker.joinable());
-        {
-            std::lock_guard lock(run.mutex);
-            ASSERT_FALSE(run.events.empty());
-            EXPECT_EQ(run.events.back().kind, ConversionEvent::Kind::RunFinished);
-            for (const ConversionEvent &event : run.events) Conversion_ApplyEvent(session, event);
-        }
-        Conversion_EndRun(session);
-        EXPECT_EQ(Status(session, 0), "Status: Aborted");
+        ExpectTakenBack(session);
+        ExpectAbortedRun(run);
         EXPECT_EQ(testsupport::ReadFile(input + ".wv"), "the waveform from last week");
         EXPECT_TRUE(TemporaryFiles(dir.path().string()).empty());
     }
@@ -263,12 +277,10 @@ TEST(CloseWhileConverting, ACloseDuringAPendingAbortWaitsToo)
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         gate.Release();
     });
-    CloseMainWindow(session);
-    EXPECT_EQ(Gui_GetConversionRunning(session.run), kRunIdle);
-    EXPECT_FALSE(session.run.worker.joinable());
+    EXPECT_EQ(CloseMainWindow(session), 1);
+    ExpectTakenBack(session);
     release.join();
-    Finish(session, run);
-    EXPECT_EQ(Status(session, 0), "Status: Aborted");
+    ExpectAbortedRun(run);
     EXPECT_FALSE(std::filesystem::exists(input + ".wv"));
 }
 
@@ -276,6 +288,6 @@ TEST(CloseWhileConverting, ACloseWhenIdleReturnsAtOnce)
 {
     Session session;
     StartPlain(session);
-    CloseMainWindow(session);
+    EXPECT_EQ(CloseMainWindow(session), 1);
     EXPECT_EQ(Gui_GetConversionRunning(session.run), kRunIdle);
 }

@@ -1,4 +1,4 @@
-#include "configuration/treeexchange.h"
+#include "app/treeexchange.h"
 
 #include <cstring>
 

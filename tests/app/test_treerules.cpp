@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "configuration/session.h"
-#include "configuration/treerules.h"
+#include "session/session.h"
+#include "app/treerules.h"
 #include "conversion/jobs.h"
 #include "testsupport.h"
 
@@ -24,7 +24,7 @@ TEST(TreeRules, StructureSwitchesOrderMarkersAndJobLabels)
     testsupport::WriteFile(dir.file("a.bin"), std::string(1200, '\0'));
     Session session;
     testsupport::StartWithDefaults(session);
-    Gui_AddIQ(session, 0, {dir.file("a.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("a.bin")}), 1);
     Edit(session, "order", "QI");
     Edit(session, "iMarkers", "2");
 
@@ -197,7 +197,7 @@ TEST(TreeRules, RealisticEditingSequenceKeepsTreeRecordAndSettingsInStep)
     testsupport::WriteFile(dir.file("second.bin"), file);
     Session session;
     testsupport::StartWithDefaults(session);
-    Gui_AddIQ(session, 0, {dir.file("capture.bin"), dir.file("second.bin")});
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("capture.bin"), dir.file("second.bin")}), 2);
 
     Edit(session, "headerValue", "END\\n");
     Edit(session, "trailerSource", "User");

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "configuration/color.h"
+#include "base/color.h"
 
 inline constexpr int kDumpColumns = 70;
 inline constexpr Rgb kBlack{0, 0, 0};
@@ -129,6 +129,27 @@ struct AddButtonsView {
     bool addQVisible = false;
 };
 
+// The preview window lengths that RING_SAMPLES offers: 8, 16, ... 8192 sample sets.
+inline constexpr int kSmallestPreviewLength = 8;
+inline constexpr int kLargestPreviewLength = 8192;
+inline constexpr int kDefaultPreviewLength = 1024;  // before any settings file was read
+
+inline bool Session_IsPreviewLength(int sets)
+{
+    return sets >= kSmallestPreviewLength && sets <= kLargestPreviewLength && (sets & (sets - 1)) == 0;
+}
+
+// The main window's placement, in the window system's device-independent pixels: what the
+// settings file restores at start and what the window reports when it closes.
+struct WindowPlacement {
+    int32_t monitorId = 0;            // the screen's number in the front end's list
+    int32_t left = 0;
+    int32_t width = 0;
+    int32_t top = 0;
+    int32_t height = 0;
+    bool maximized = false;
+};
+
 struct ViewState {
     MetadataView metadata;
     IqPageView iq;
@@ -137,6 +158,11 @@ struct ViewState {
     ConvertButtonView convert;
     AddButtonsView addButtons;
     int activeTab = 0;                // TAB page: 0 Files, 1 Metadata, 2 IQ, 3 Signal Processing
+    // Set at start from the settings file: where the main window opens. Without restoreWindow
+    // (no settings, or a monitor that is gone) the window keeps its own size and position.
+    bool restoreWindow = false;
+    WindowPlacement window;
+    std::string browserDirectory;     // the folder BROWSER opens; empty: the browser's own choice
     bool controlsLocked = false;      // Gui_Lock: configuration and job controls take no input
     // False in sessions that nobody looks at (the conversion worker's, the command line's): the
     // byte cells of the header and trailer dumps are then not built, which costs tens of

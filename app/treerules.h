@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "configuration/session.h"
+#include "session/session.h"
 
 // A committed edit of the Value cell of `item` with `text`, as the tree view reports it.
 // Returns 1 when the edit was taken; 0 for items without an editable cell, disabled items and
 // while the controls are locked (nothing changes then).
-int onConfigurationTree(Session &session, int item, const std::string &text);
+[[nodiscard]] int onConfigurationTree(Session &session, int item, const std::string &text);
 
 // Selects the list's first value when the cell's text is not one of its list values.
 void Gui_CheckConfigurationRingValue(ConfigurationTree &tree, int item);

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "configuration/configfiles.h"
-#include "configuration/configflows.h"
-#include "configuration/session.h"
-#include "configuration/tempfile.h"
+#include "app/configflows.h"
+#include "session/session.h"
+#include "base/tempfile.h"
 #include "parser/analysis.h"
 #include "testsupport.h"
 
@@ -30,7 +30,7 @@ void Start(Session &session, const TempDir &dir)
 // Saves the current configuration under `name`, as typing the name and pressing Save does.
 int SaveAs(Session &session, const std::string &name)
 {
-    onConfigurationString(session, name);
+    EXPECT_EQ(onConfigurationString(session, name), 1);
     return Gui_SaveConfiguration(session);
 }
 
@@ -68,7 +68,7 @@ TEST(ConfigurationFlows, SavingAppendsNewNamesAndReplacesExistingOnes)
     Edit(session, "format", "8 Bit Integer");
     ASSERT_EQ(SaveAs(session, "beta"), 1);
     Edit(session, "mirror", "Yes");
-    onConfigurationString(session, "alpha");
+    EXPECT_EQ(onConfigurationString(session, "alpha"), 1);
     ASSERT_EQ(Gui_SaveConfiguration(session), 1);
     EXPECT_EQ(session.configurations.ring, (std::vector<std::string>{"alpha", "beta"}));
     EXPECT_STREQ(session.configurations.records[0].format, "8 Bit Integer");
@@ -95,13 +95,13 @@ TEST(ConfigurationFlows, SwitchingAsksAboutUnsavedChanges)
     ASSERT_EQ(SaveAs(session, "two"), 1);
 
     Edit(session, "shift", "0.2");
-    onConfigurationRing(session, 0, No);  // switch to "one", dropping the change
+    EXPECT_EQ(onConfigurationRing(session, 0, No), 1);  // switch to "one", dropping the change
     EXPECT_STREQ(session.record.name, "one");
     EXPECT_STREQ(session.record.shift, "0.0");
     EXPECT_EQ(session.configurations.unsaved, 0);
 
     Edit(session, "shift", "0.3");
-    onConfigurationRing(session, 1, Yes);  // save "one" first, then switch
+    EXPECT_EQ(onConfigurationRing(session, 1, Yes), 1);  // save "one" first, then switch
     EXPECT_STREQ(session.record.name, "two");
     EXPECT_STREQ(session.configurations.records[0].shift, "0.3");
 }
@@ -113,10 +113,10 @@ TEST(ConfigurationFlows, DeletingTheLastConfigurationLeavesNewWithTheTreeUnchang
     Start(session, dir);
     Edit(session, "order", "QI");
     ASSERT_EQ(SaveAs(session, "solo"), 1);
-    onConfigurationDelete(session, No);
+    EXPECT_EQ(onConfigurationDelete(session, No), 0);
     EXPECT_TRUE(std::filesystem::exists(dir.file("solo.pnx")));
 
-    onConfigurationDelete(session, Yes);
+    EXPECT_EQ(onConfigurationDelete(session, Yes), 1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("solo.pnx")));
     EXPECT_EQ(session.statusLog.rows.back().text, "Delete configuration: Done");
     EXPECT_EQ(session.configurations.ring, std::vector<std::string>{"New"});

@@ -1,15 +1,15 @@
-#include "configuration/treerules.h"
+#include "app/treerules.h"
 
 #include <algorithm>
 #include <initializer_list>
 #include <string_view>
 
 #include "configuration/choices.h"
-#include "configuration/treeexchange.h"
+#include "app/treeexchange.h"
 #include "conversion/jobs.h"
 #include "parser/analysis.h"
 #include "parser/metadataupdate.h"
-#include "signalprocessing/spupdate.h"
+#include "parser/spupdate.h"
 
 namespace {
 
@@ -187,12 +187,12 @@ void Rederive(Session &session, int item, bool structureChecked)
 
 int onConfigurationTree(Session &session, int item, const std::string &text)
 {
-    if (item < 0 || item >= kTreeItemCount || session.views.controlsLocked) return 0;
+    if (item < 0 || item >= kTreeItemCount || Session_Locked(session)) return 0;
     TreeItem &cell = session.tree.items[item];
     if (!cell.hasValueCell || !cell.enabled) return 0;
     cell.value = text;
     if (cell.isList) Gui_CheckConfigurationRingValue(session.tree, item);
-    Gui_SetUnsavedStatus(session.configurations, 1);
+    Gui_SetUnsavedStatus(session, 1);
     Configuration_TreeIO(session, session.record, 0, item);
     Gui_CheckConfiguration(session, item);
     return 1;
@@ -267,4 +267,5 @@ void Gui_SetTextMode(Session &session, int isText)
     }
     Session_Notify(session, SessionChange::ConfigurationTree);
     Session_Notify(session, SessionChange::IqPage);
+    Session_Notify(session, SessionChange::TextMode);
 }

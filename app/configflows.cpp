@@ -1,12 +1,12 @@
-#include "configuration/configflows.h"
+#include "app/configflows.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 
 #include "configuration/configfiles.h"
-#include "configuration/treeexchange.h"
-#include "configuration/treerules.h"
+#include "app/treeexchange.h"
+#include "app/treerules.h"
 
 namespace {
 
@@ -26,6 +26,7 @@ void StartNew(Session &session)
     list.ring.assign(1, kNew);
     list.ringIndex = 0;
     Configuration_SetSlotText(session.record, kSlotName, kNew);
+    Session_Notify(session, SessionChange::ConfigurationList);
 }
 
 void Log(Session &session, const std::string &text, StatusIcon icon)
@@ -56,18 +57,26 @@ void Configuration_Init(Session &session)
     list.records.clear();
     list.ring.clear();
     for (std::string name : Configuration_ListFiles(list.directory)) {
-        Configuration_RemoveExtension(name);
+        if (!Configuration_RemoveExtension(name)) continue;  // the listing gives "*.pnx" names only
         if (std::optional<ConfigurationRecord> record = Configuration_Load(list.directory, name, session.statusLog)) {
             list.records.push_back(*record);
             list.ring.push_back(name);
         }
     }
     Session_Notify(session, SessionChange::StatusLog);
+    Session_Notify(session, SessionChange::ConfigurationList);
     if (!list.records.empty()) return;
     StartNew(session);
     Configuration_TreeIO(session, session.record, 0, -1);
     Gui_CheckConfiguration(session, -1);
-    Gui_SetUnsavedStatus(list, 1);
+    Gui_SetUnsavedStatus(session, 1);
+}
+
+void Configuration_SelectRecord(Session &session, const ConfigurationRecord &record)
+{
+    session.record = record;
+    Configuration_TreeIO(session, session.record, 1, -1);
+    Gui_CheckConfiguration(session, -1);
 }
 
 void Configuration_SetByName(Session &session, const std::string &name)
@@ -76,13 +85,13 @@ void Configuration_SetByName(Session &session, const std::string &name)
     if (list.records.empty()) return;
     const int index = std::max(0, RingIndexOf(list, name));
     list.ringIndex = index;
-    session.record = list.records[index];
-    Configuration_TreeIO(session, session.record, 1, -1);
-    Gui_CheckConfiguration(session, -1);
+    Configuration_SelectRecord(session, list.records[index]);
+    Session_Notify(session, SessionChange::ConfigurationList);
 }
 
 int Gui_SaveConfiguration(Session &session)
 {
+    if (Session_Locked(session)) return 0;
     ConfigurationList &list = session.configurations;
     if (!Configuration_CheckName(session.record.name)) {
         Log(session, "Save configuration: Invalid name", StatusIcon::Error);
@@ -100,7 +109,7 @@ int Gui_SaveConfiguration(Session &session)
     } else {
         list.records[index] = session.record;
     }
-    Gui_SetUnsavedStatus(list, 0);
+    Gui_SetUnsavedStatus(session, 0);
     return 1;
 }
 
@@ -109,32 +118,43 @@ int Gui_SavedUnsavedChanges(Session &session, const Confirm &confirm)
     ConfigurationList &list = session.configurations;
     if (list.unsaved && confirm("Do you want to save the changed configuration?"))
         return Gui_SaveConfiguration(session);
-    Gui_SetUnsavedStatus(list, 0);
+    Gui_SetUnsavedStatus(session, 0);
     return 1;
 }
 
-void onConfigurationRing(Session &session, int index, const Confirm &confirm)
+int onConfigurationRing(Session &session, int index, const Confirm &confirm)
 {
+    if (Session_Locked(session)) return 0;
     ConfigurationList &list = session.configurations;
-    if (index < 0 || index >= static_cast<int>(list.ring.size())) return;
+    if (index < 0 || index >= static_cast<int>(list.ring.size())) return 0;
     const std::string selected = list.ring[index];
-    if (selected == kNew || selected == session.record.name) return;
-    if (Gui_SavedUnsavedChanges(session, confirm)) Configuration_SetByName(session, selected);
+    if (selected == kNew || selected == session.record.name) return 0;
+    if (!Gui_SavedUnsavedChanges(session, confirm)) {
+        // The ring still shows the configuration in hand.
+        Session_Notify(session, SessionChange::ConfigurationList);
+        return 0;
+    }
+    Configuration_SetByName(session, selected);
+    return 1;
 }
 
-void onConfigurationString(Session &session, const std::string &text)
+int onConfigurationString(Session &session, const std::string &text)
 {
-    Gui_SetUnsavedStatus(session.configurations, 1);
+    if (Session_Locked(session)) return 0;
+    Gui_SetUnsavedStatus(session, 1);
     session.configurations.nameText = text;
     Configuration_TreeIO(session, session.record, 0, -2);
+    Session_Notify(session, SessionChange::ConfigurationList);
+    return 1;
 }
 
-void onConfigurationDelete(Session &session, const Confirm &confirm)
+int onConfigurationDelete(Session &session, const Confirm &confirm)
 {
+    if (Session_Locked(session)) return 0;
     ConfigurationList &list = session.configurations;
     const int index = RingIndexOf(list, list.nameText);
-    if (index < 0 || index >= static_cast<int>(list.records.size())) return;
-    if (!confirm("Do you really want to delete the current configuration?")) return;
+    if (index < 0 || index >= static_cast<int>(list.records.size())) return 0;
+    if (!confirm("Do you really want to delete the current configuration?")) return 0;
 
     const std::string name = list.ring[index];
     list.ring.erase(list.ring.begin() + index);
@@ -144,8 +164,9 @@ void onConfigurationDelete(Session &session, const Confirm &confirm)
 
     if (list.records.empty()) {
         StartNew(session);
-        Gui_SetUnsavedStatus(list, 1);
+        Gui_SetUnsavedStatus(session, 1);
     } else {
         Configuration_SetByName(session, list.ring.front());
     }
+    return 1;
 }

@@ -2,6 +2,6 @@
 // The update step that turns the signal processing texts of the configuration into the typed
 // settings: mirror, shift, low-pass window, cut-off, taps, preview coefficients, output rate.
 
-#include "configuration/session.h"
+#include "session/session.h"
 
 void Parser_UpdateSignalProcessingStructure(Session &session);

@@ -9,13 +9,13 @@
 // Creates a new temporary file beside `target`, exclusively and with the permissions an
 // ordinary new file gets, after removing the temporary files of the same target that a killed
 // process left behind. Returns the descriptor and its path, or -1.
-int Files_CreateTemporaryBeside(const std::string &target, std::string &temporaryPath);
+[[nodiscard]] int Files_CreateTemporaryBeside(const std::string &target, std::string &temporaryPath);
 
 // True for names that Files_CreateTemporaryBeside makes (a directory part is ignored).
 bool Files_IsTemporaryName(const std::string &fileName);
 
 // Writes all bytes, continuing after partial writes; false when the file takes fewer.
-bool Files_WriteAll(int fd, const void *data, size_t size);
+[[nodiscard]] bool Files_WriteAll(int fd, const void *data, size_t size);
 
 // Makes a completed rename in `directory` survive a crash.
 void Files_SyncDirectory(const std::string &directory);

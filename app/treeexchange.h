@@ -2,7 +2,7 @@
 // Exchange between a configuration record and the configuration tree's Value cells (and the
 // name text).
 
-#include "configuration/session.h"
+#include "session/session.h"
 
 // toTree 1 writes slot texts into the tree, 0 reads the cells into the slots (cut to 90
 // characters). item -1: every slot and the name; -2: only the name; otherwise only the slot of

@@ -1,4 +1,4 @@
-#include "configuration/tempfile.h"
+#include "base/tempfile.h"
 
 #include <fcntl.h>
 #include <unistd.h>
