@@ -21,12 +21,12 @@ std::optional<DirectPairs> PlainPairsFor(const ConversionSettings &settings)
     if (format != kInt16 && format != kFloat32) return std::nullopt;
     const bool plainPairs = !settings.separateFiles && settings.valuesPerSet == 2 && settings.iValueIndex == 0 &&
                             settings.qValueIndex == 1 && settings.bytesPerSet == 2 * kFormats[format].bytesPerValue;
-    if (!plainPairs || !Conversion_HasAvx2()) return std::nullopt;
+    if (!plainPairs || !Cpu_UseAvx2()) return std::nullopt;
     DirectPairs pairs;
     pairs.sampleFormat = format;
     pairs.swapBytes = settings.swapBytes != 0;
     pairs.swapIQ = settings.swapIQ != 0;
-    pairs.wide = Configuration_UseAvx512();
+    pairs.wide = Cpu_UseAvx512();
     pairs.scale = settings.scale;
     // As Parser_DecodeSets: with the order "QI" the first value of a set is Q and takes Q's offset.
     pairs.firstOffset = static_cast<double>(pairs.swapIQ ? settings.qOffset : settings.iOffset);

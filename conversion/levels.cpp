@@ -74,8 +74,8 @@ bool AddUnits(const SumInUnits &inUnits, int64_t added, double *sum)
 
 // Adds the first powers (a whole number of vectors, all of them or none) to *sum as integers of
 // its unit when that gives the plain loop's result. Returns how many it added: 0, *sum
-// untouched, when the group must be added plainly.
-QUELVOR_VECTOR_CLONES int AddGroupInUnits4(double *sum, const double *powers, int count)
+// untouched, when the group must be added plainly. Built for AVX2 and for the baseline.
+inline __attribute__((always_inline)) int AddGroupInUnits4(double *sum, const double *powers, int count)
 {
     count -= count % 4;
     SumInUnits inUnits;
@@ -141,9 +141,9 @@ QUELVOR_AVX512_CODE_END
 GroupAdder AddGroupInUnits()
 {
 #if defined(__x86_64__)
-    static const GroupAdder adder = Configuration_UseAvx512() ? AddGroupInUnits8 : AddGroupInUnits4;
+    static const GroupAdder adder = Cpu_UseAvx512() ? AddGroupInUnits8 : VectorLoop<AddGroupInUnits4>::Chosen();
 #else
-    static const GroupAdder adder = AddGroupInUnits4;
+    static const GroupAdder adder = VectorLoop<AddGroupInUnits4>::Chosen();
 #endif
     return adder;
 }
@@ -199,9 +199,12 @@ double Conversion_AddInOrder(double sum, const double *powers, int count)
     return sum;
 }
 
-// Built for AVX2 and for the baseline; the loader picks the one the processor runs.
-QUELVOR_VECTOR_CLONES void Conversion_MeasureInOrder(PowerMeter &meter, const double *i,
-                                                                                 const double *q, int count)
+namespace {
+
+// The loops of Conversion_MeasureInOrder and Conversion_MeasureInLanes, built for AVX2 and for
+// the baseline.
+inline __attribute__((always_inline)) void MeasureInOrder(PowerMeter &meter, const double *i, const double *q,
+                                                          int count)
 {
     Double4 maxima = {meter.maximum, meter.maximum, meter.maximum, meter.maximum};
     double maximum = meter.maximum;
@@ -226,8 +229,8 @@ QUELVOR_VECTOR_CLONES void Conversion_MeasureInOrder(PowerMeter &meter, const do
     meter.maximum = LargestLane(&maxima, maximum);
 }
 
-QUELVOR_VECTOR_CLONES void Conversion_MeasureInLanes(PowerMeter &meter, const double *i,
-                                                                                 const double *q, int count)
+inline __attribute__((always_inline)) void MeasureInLanes(PowerMeter &meter, const double *i, const double *q,
+                                                          int count)
 {
     Double4 sums[2] = {{0.0, 0.0, 0.0, 0.0}, {0.0, 0.0, 0.0, 0.0}};
     Double4 maxima = {meter.maximum, meter.maximum, meter.maximum, meter.maximum};
@@ -254,12 +257,24 @@ QUELVOR_VECTOR_CLONES void Conversion_MeasureInLanes(PowerMeter &meter, const do
     meter.maximum = maximum;
 }
 
+}  // namespace
+
+void Conversion_MeasureInOrder(PowerMeter &meter, const double *i, const double *q, int count)
+{
+    VectorLoop<MeasureInOrder>::Run(meter, i, q, count);
+}
+
+void Conversion_MeasureInLanes(PowerMeter &meter, const double *i, const double *q, int count)
+{
+    VectorLoop<MeasureInLanes>::Run(meter, i, q, count);
+}
+
 void Conversion_MeasureAndEncodeInOrder(PowerMeter &meter, const double *i, const double *q, int count,
                                         int16_t *pairs)
 {
     int k = 0;
 #if defined(__x86_64__)
-    if (Conversion_HasAvx2()) k = MeasureAndEncodeAvx2(meter, i, q, count, pairs);
+    if (Cpu_UseAvx2()) k = MeasureAndEncodeAvx2(meter, i, q, count, pairs);
 #endif
     Conversion_MeasureInOrder(meter, i + k, q + k, count - k);
     Conversion_EncodeZmxPairs(count - k, i + k, q + k, pairs + 2 * k);

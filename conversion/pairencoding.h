@@ -2,18 +2,11 @@
 // The 16-bit encoding of output values on AVX2, shared by the pair encoder and the fused
 // measuring and encoding loop. Each value becomes floor(x + 0.5) held to -32768 .. 32767, NaN 0:
 // the integers of the plain encoder, bit for bit. Call these only from code built for AVX2 and
-// only on a processor that has it (Conversion_HasAvx2).
+// only where Cpu_UseAvx2() (base/cpu.h).
 
 #include <immintrin.h>
 
 #include <cstdint>
-
-// 1 when the processor runs AVX2 instructions; checked once.
-inline bool Conversion_HasAvx2()
-{
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-    return hasAvx2;
-}
 
 // Four values as 32-bit integers. NaN becomes 0 first, then the value is held to the 16-bit
 // range (before the rounding, which gives the same integer as after: the bounds are integers),

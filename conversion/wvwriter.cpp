@@ -17,6 +17,7 @@
 #endif
 
 #include "configuration/settings.h"
+#include "base/cpu.h"
 #include "base/tempfile.h"
 #if defined(__x86_64__)
 #include "conversion/pairencoding.h"
@@ -144,7 +145,7 @@ void Conversion_EncodeZmxPairs(int count, const double *i, const double *q, int1
 {
     int k = 0;
 #if defined(__x86_64__)
-    if (Conversion_HasAvx2()) k = EncodePairsAvx2(count, i, q, pairs);
+    if (Cpu_UseAvx2()) k = EncodePairsAvx2(count, i, q, pairs);
 #endif
 #if defined(__SSE2__)
     for (; k + 4 <= count; k += 4) EncodeFourPairs(i + k, q + k, pairs + 2 * k);

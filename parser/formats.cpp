@@ -353,19 +353,21 @@ inline double LoadAsDouble(const char *bytes)
     return static_cast<double>(std::bit_cast<T>(bits));
 }
 
-// The block decoders are built for AVX2 and for the baseline: the conversion and byte reversal
-// of many values at once is where the wider vectors pay (the result is the same, as neither
-// build fuses the multiply and the add).
+// The block decoders are built for AVX2 and for the baseline (VectorLoop): the conversion and
+// byte reversal of many values at once is where the wider vectors pay (the result is the same,
+// as neither build fuses the multiply and the add).
 
 template <typename T, bool Swap>
-QUELVOR_VECTOR_CLONES void DecodeColumn(const char *bytes, int64_t count, int64_t stride, double scale, double offset, double *target)
+inline __attribute__((always_inline)) void DecodeColumn(const char *bytes, int64_t count, int64_t stride,
+                                                        double scale, double offset, double *target)
 {
     for (int64_t s = 0; s < count; ++s) target[s] = LoadAsDouble<T, Swap>(bytes + s * stride) * scale + offset;
 }
 
 template <typename T, bool Swap>
-QUELVOR_VECTOR_CLONES void DecodePairs(const char *bytes, int64_t count, double scale, double firstOffset, double secondOffset,
-                 double *first, double *second)
+inline __attribute__((always_inline)) void DecodePairs(const char *bytes, int64_t count, double scale,
+                                                       double firstOffset, double secondOffset, double *first,
+                                                       double *second)
 {
     for (int64_t s = 0; s < count; ++s) {
         first[s] = LoadAsDouble<T, Swap>(bytes + s * 2 * sizeof(T)) * scale + firstOffset;
@@ -383,12 +385,18 @@ struct BinaryDecoders {
     PairDecoder pair = nullptr;
 };
 
+template <typename T, bool Swap>
+BinaryDecoders DecodersOf()
+{
+    return {VectorLoop<DecodeColumn<T, Swap>>::Chosen(), VectorLoop<DecodePairs<T, Swap>>::Chosen()};
+}
+
 template <typename T>
 BinaryDecoders DecodersFor(int swapBytes)
 {
     // 8-bit values have no byte order.
-    if (swapBytes && sizeof(T) > 1) return {DecodeColumn<T, true>, DecodePairs<T, true>};
-    return {DecodeColumn<T, false>, DecodePairs<T, false>};
+    if (swapBytes && sizeof(T) > 1) return DecodersOf<T, true>();
+    return DecodersOf<T, false>();
 }
 
 BinaryDecoders DecodersForFormat(int code, int swapBytes)

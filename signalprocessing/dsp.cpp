@@ -82,8 +82,9 @@ struct StreamScratch {
 };
 thread_local StreamScratch streamScratch;
 
-// even[k] = from[2k], odd[k] = from[2k + 1] for k < count: a stride-2 run's two streams.
-QUELVOR_VECTOR_CLONES void SplitEvenOdd(const double *from, int64_t count, double *even, double *odd)
+// even[k] = from[2k], odd[k] = from[2k + 1] for k < count: a stride-2 run's two streams. Built
+// for AVX2 and for the baseline.
+inline __attribute__((always_inline)) void SplitEvenOdd(const double *from, int64_t count, double *even, double *odd)
 {
     int64_t k = 0;
     for (; k + 4 <= count; k += 4) {
@@ -149,13 +150,8 @@ __attribute__((always_inline)) inline int FilterStreamTilesOf(const double *spla
 using TileFunction = int (*)(const double *splatted, const int *entryStart, int entries, const double *streamI,
                              const double *streamQ, double *outI, double *outQ, std::ptrdiff_t outStride, int count);
 
-QUELVOR_VECTOR_CLONES int FilterStreamTiles4(const double *splatted, const int *entryStart, int entries,
-                                             const double *streamI, const double *streamQ, double *outI,
-                                             double *outQ, std::ptrdiff_t outStride, int count)
-{
-    return FilterStreamTilesOf<Double4, kWideVectors4>(splatted, entryStart, entries, streamI, streamQ, outI, outQ,
-                                                       outStride, count);
-}
+// Four lanes, built for AVX2 and for the baseline.
+using FilterStreamTiles4 = VectorLoop<FilterStreamTilesOf<Double4, kWideVectors4>>;
 
 #if defined(__x86_64__)
 __attribute__((target("avx512f"))) int FilterStreamTiles8(const double *splatted, const int *entryStart,
@@ -169,7 +165,7 @@ __attribute__((target("avx512f"))) int FilterStreamTiles8(const double *splatted
 #endif
 
 // The wide loop for this processor and the outputs of its tile: eight-lane registers where the
-// processor has them (the same sums, twice as many per instruction).
+// processor has them (the same sums, twice as many per instruction), else four lanes.
 struct TileLoop {
     TileFunction run;
     int tile;
@@ -178,10 +174,10 @@ struct TileLoop {
 const TileLoop &WideLoop()
 {
 #if defined(__x86_64__)
-    static const TileLoop loop = Configuration_UseAvx512() ? TileLoop{FilterStreamTiles8, 8 * kWideVectors8}
-                                                           : TileLoop{FilterStreamTiles4, 4 * kWideVectors4};
+    static const TileLoop loop = Cpu_UseAvx512() ? TileLoop{FilterStreamTiles8, 8 * kWideVectors8}
+                                                 : TileLoop{FilterStreamTiles4::Chosen(), 4 * kWideVectors4};
 #else
-    static const TileLoop loop{FilterStreamTiles4, 4 * kWideVectors4};
+    static const TileLoop loop{FilterStreamTiles4::Chosen(), 4 * kWideVectors4};
 #endif
     return loop;
 }
@@ -206,8 +202,8 @@ void SpreadSets(const double *i, const double *q, int64_t set, int n, std::ptrdi
         }
         const int64_t pairs = (n - k) / 2;
         const int64_t even = place(set + k);
-        SplitEvenOdd(i + k, pairs, scratch.i.data() + even, scratch.i.data() + even + groups);
-        SplitEvenOdd(q + k, pairs, scratch.q.data() + even, scratch.q.data() + even + groups);
+        VectorLoop<SplitEvenOdd>::Run(i + k, pairs, scratch.i.data() + even, scratch.i.data() + even + groups);
+        VectorLoop<SplitEvenOdd>::Run(q + k, pairs, scratch.q.data() + even, scratch.q.data() + even + groups);
         if ((n - k) % 2 == 1) {
             scratch.i[place(set + n - 1)] = i[n - 1];
             scratch.q[place(set + n - 1)] = q[n - 1];

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "base/cpu.h"
 #include "conversion/directpairs.h"
 #include "conversion/levels.h"
 #include "parser/formats.h"
@@ -66,11 +67,29 @@ void GeneralPath(const ConversionSettings &s, const std::vector<char> &raw, int 
         Conversion_MeasureInLanes(meter, i.data(), q.data(), sets);
 }
 
+// The loop's description for s, for decoding alone or for the whole loop. With QUELVOR_NO_AVX2
+// the program keeps to the general path and gets none; the loop, which the processor still runs,
+// is then described here so that it is compared with the baseline loops of the general path.
+std::optional<DirectPairs> LoopFor(const ConversionSettings &s, bool decodingOnly)
+{
+    std::optional<DirectPairs> pairs = decodingOnly ? Conversion_DecodingPairsFor(s) : Conversion_DirectPairsFor(s);
+    if (pairs || Cpu_UseAvx2()) return pairs;
+    pairs = DirectPairs{};
+    pairs->sampleFormat = s.sampleFormat;
+    pairs->swapBytes = s.swapBytes != 0;
+    pairs->swapIQ = s.swapIQ != 0;
+    pairs->mirror = !decodingOnly && s.mirrorOn != 0;
+    pairs->scale = s.scale;
+    pairs->firstOffset = s.swapIQ ? s.qOffset : s.iOffset;
+    pairs->secondOffset = s.swapIQ ? s.iOffset : s.qOffset;
+    return pairs;
+}
+
 }  // namespace
 
 TEST(DirectPairs, OnlyPlainPairsOfItsFormatsWithoutShift)
 {
-    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+    if (!Cpu_UseAvx2()) GTEST_SKIP() << "AVX2 loops not in use";
     EXPECT_TRUE(Conversion_DirectPairsFor(PlainPairs(kInt16, false, false, false)));
     EXPECT_TRUE(Conversion_DirectPairsFor(PlainPairs(kFloat32, true, true, true)));
     ConversionSettings s = PlainPairs(kInt16, false, false, false);
@@ -90,6 +109,14 @@ TEST(DirectPairs, OnlyPlainPairsOfItsFormatsWithoutShift)
     s.sampleFormat = kFloat64;
     s.bytesPerSet = 16;
     EXPECT_FALSE(Conversion_DirectPairsFor(s));
+}
+
+// QUELVOR_NO_AVX2 must keep the AVX2 loop out of a conversion, as on a processor without AVX2.
+TEST(DirectPairs, NoneWhileTheAvx2LoopsAreSwitchedOff)
+{
+    if (Cpu_UseAvx2()) GTEST_SKIP() << "AVX2 loops in use";
+    EXPECT_FALSE(Conversion_DirectPairsFor(PlainPairs(kInt16, false, false, false)));
+    EXPECT_FALSE(Conversion_DecodingPairsFor(PlainPairs(kFloat32, false, false, false)));
 }
 
 namespace {
@@ -138,7 +165,7 @@ TEST(DirectPairs, EqualTheGeneralPathBitForBit)
     for (int format : {kInt16, kFloat32}) {
         for (int variant = 0; variant < 8; ++variant) {
             const ConversionSettings s = PlainPairs(format, variant & 1, variant & 2, variant & 4);
-            std::optional<DirectPairs> direct = Conversion_DirectPairsFor(s);
+            std::optional<DirectPairs> direct = LoopFor(s, false);
             ASSERT_TRUE(direct);
             const std::vector<char> raw = RawPairs(format, sets, random);
             const bool hasWide = direct->wide;
@@ -166,7 +193,7 @@ TEST(DirectPairs, DecodingAloneGivesTheValuesOfTheGeneralDecoder)
         for (int variant = 0; variant < 8; ++variant) {
             ConversionSettings s = PlainPairs(format, variant & 1, variant & 2, variant & 4);
             s.shiftFraction = 0.125;
-            std::optional<DirectPairs> decoding = Conversion_DecodingPairsFor(s);
+            std::optional<DirectPairs> decoding = LoopFor(s, true);
             ASSERT_TRUE(decoding);
             const std::vector<char> raw = RawPairs(format, sets, random);
             std::vector<double> expectedI(sets), expectedQ(sets);
