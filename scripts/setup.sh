@@ -11,7 +11,7 @@ mode=${1:-build}
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
-packages=(cmake g++ make pkg-config qt6-base-dev libfftw3-dev libfast-float-dev libcli11-dev
+packages=(cmake g++ make pkg-config python3 qt6-base-dev libfftw3-dev libfast-float-dev libcli11-dev
           nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev)
 # The fuzz targets need clang with its fuzzer and sanitizer run-time.
 if [ "$mode" = test ]; then packages+=(clang libclang-rt-14-dev); fi
@@ -38,6 +38,7 @@ build() {
 sanitized=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" -DBUILD_GUI=OFF -DBUILD_BENCH=OFF)
 
 install_packages
+if [ "$mode" = test ]; then python3 "$top/scripts/check_includes.py"; fi
 build "$top/build"
 
 case "$mode" in
