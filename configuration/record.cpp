@@ -67,9 +67,20 @@ int Configuration_SlotByKey(std::string_view key)
     return -1;
 }
 
+size_t Configuration_Utf8CutLength(std::string_view text, size_t maxBytes)
+{
+    if (text.size() <= maxBytes) return text.size();
+    // A UTF-8 character has at most three continuation bytes (10xxxxxx) after its first byte;
+    // a cut before one of them would split the character, so the cut moves before its start.
+    size_t cut = maxBytes;
+    for (int back = 0; back < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++back) --cut;
+    if ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) return maxBytes;  // not UTF-8: cut the bytes
+    return cut;
+}
+
 void Configuration_SetSlotText(ConfigurationRecord &record, int slot, std::string_view text)
 {
-    const size_t length = std::min<size_t>(text.size(), kSlotBytes - 1);
+    const size_t length = Configuration_Utf8CutLength(text, kSlotBytes - 1);
     char *target = Configuration_Slot(record, slot);
     std::memcpy(target, text.data(), length);
     target[length] = '\0';
@@ -93,6 +104,6 @@ bool Configuration_SlotsAreTerminated(const ConfigurationRecord &record)
 bool Configuration_CutTreeValue(std::string &text)
 {
     if (text.size() <= static_cast<size_t>(kTreeValueMaxChars)) return false;
-    text.resize(kTreeValueMaxChars);
+    text.resize(Configuration_Utf8CutLength(text, kTreeValueMaxChars));
     return true;
 }

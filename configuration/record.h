@@ -84,7 +84,12 @@ int Configuration_SlotOfTreeItem(int item);
 // The slot with the given key ("structure", "taps", ...), or -1.
 int Configuration_SlotByKey(std::string_view key);
 
-// Writes `text` and its terminating NUL into a slot, cut to the slot's capacity (99 characters);
+// The length of `text` cut to at most maxBytes without splitting a UTF-8 character (the window
+// passes UTF-8); bytes that are not UTF-8 are cut where the limit falls.
+size_t Configuration_Utf8CutLength(std::string_view text, size_t maxBytes);
+
+// Writes `text` and its terminating NUL into a slot, cut to the slot's capacity (99 bytes, never
+// inside a UTF-8 character);
 // the bytes behind the NUL keep what they held, as the file format stores them unchanged.
 void Configuration_SetSlotText(ConfigurationRecord &record, int slot, std::string_view text);
 
@@ -95,7 +100,7 @@ bool Configuration_SlotsAreTerminated(const ConfigurationRecord &record);
 // The record of the unnamed configuration "New" with every built-in default; all other bytes 0.
 ConfigurationRecord Configuration_DefaultRecord();
 
-// The cut of a value read back from a tree cell: texts longer than 90 characters keep their
-// first 90. Returns true when the text was cut (the caller then writes it back into the cell
+// The cut of a value read back from a tree cell: texts longer than 90 bytes keep their first 90,
+// or fewer where the 90th byte would split a UTF-8 character. Returns true when the text was cut (the caller then writes it back into the cell
 // and makes the item active).
 bool Configuration_CutTreeValue(std::string &text);

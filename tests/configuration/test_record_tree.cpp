@@ -51,6 +51,29 @@ TEST(ConfigurationRecord, TreeValuesAreCutToNinetyCharacters)
     EXPECT_FALSE(Configuration_CutTreeValue(text));
 }
 
+TEST(ConfigurationRecord, CutsNeverSplitAUtf8Character)
+{
+    // "é" is two bytes, "€" three, "𝄞" four; each placed across the 90th byte.
+    for (const std::string character : {"\u00e9", "\u20ac", "\U0001d11e"}) {
+        for (size_t before = 90 - character.size() + 1; before < 90; ++before) {
+            std::string text = std::string(before, 'a') + character + "tail";
+            EXPECT_TRUE(Configuration_CutTreeValue(text));
+            EXPECT_EQ(text, std::string(before, 'a')) << character.size() << " bytes after " << before;
+        }
+        std::string fits = std::string(90 - character.size(), 'a') + character + "tail";
+        EXPECT_TRUE(Configuration_CutTreeValue(fits));
+        EXPECT_EQ(fits.size(), 90u);
+    }
+    // The name slot holds 99 bytes.
+    ConfigurationRecord record = Configuration_DefaultRecord();
+    Configuration_SetSlotText(record, kSlotName, std::string(98, 'n') + "\u00e9");
+    EXPECT_EQ(std::string(record.name), std::string(98, 'n'));
+    // Bytes that are not UTF-8 are cut where the limit falls.
+    std::string binary(95, '\x80');
+    EXPECT_TRUE(Configuration_CutTreeValue(binary));
+    EXPECT_EQ(binary.size(), 90u);
+}
+
 TEST(ConfigurationChoices, DerivedNumbersFromListTexts)
 {
     EXPECT_EQ(Configuration_OutputRateTenths("Input Samplerate x 3/10"), 3);
