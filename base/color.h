@@ -2,8 +2,6 @@
 // An RGB colour. Channels are plain integers: the metadata dumps add and remove amounts on
 // them and may leave 0 .. 255 in between; views clamp only when they draw.
 
-#include <algorithm>
-
 struct Rgb {
     int red = 0;
     int green = 0;
@@ -17,8 +15,3 @@ inline constexpr Rgb kLightGreen{200, 255, 200};
 inline constexpr Rgb kLightRed{255, 200, 200};
 inline constexpr Rgb kLightYellow{255, 255, 200};
 
-// The colour as a view draws it: every channel clamped to 0 .. 255.
-inline Rgb Rgb_Clamped(Rgb c)
-{
-    return {std::clamp(c.red, 0, 255), std::clamp(c.green, 0, 255), std::clamp(c.blue, 0, 255)};
-}

@@ -68,11 +68,6 @@ int64_t Parser_GetFileSize(const char *path)
     return static_cast<int64_t>(info.st_size);
 }
 
-void Parser_SetFilePtr(int handle, int64_t position)
-{
-    if (handle >= 0) (void)::lseek(handle, static_cast<off_t>(position), SEEK_SET);
-}
-
 int64_t Parser_ReadAt(int handle, int64_t position, void *buffer, int64_t count)
 {
     if (handle < 0 || position < 0 || count <= 0) return 0;

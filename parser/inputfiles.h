@@ -33,9 +33,6 @@ void Parser_CloseFiles(InputFiles &files);
 // Size in bytes of the named file; 0 when it cannot be queried or is not a regular file.
 int64_t Parser_GetFileSize(const char *path);
 
-// Moves the file pointer of `handle` to the absolute `position`. Failures are not reported.
-void Parser_SetFilePtr(int handle, int64_t position);
-
 // Reads up to `count` bytes at the absolute `position`, retrying short reads; returns the
 // number of bytes read (fewer at the end of the file or on an error).
 [[nodiscard]] int64_t Parser_ReadAt(int handle, int64_t position, void *buffer, int64_t count);

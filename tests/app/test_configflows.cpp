@@ -6,10 +6,9 @@
 #include <string>
 
 #include "configuration/configfiles.h"
-#include "app/configflows.h"
+#include "app/startup.h"
 #include "session/session.h"
 #include "base/tempfile.h"
-#include "parser/analysis.h"
 #include "testsupport.h"
 
 using testsupport::Edit;
@@ -22,8 +21,7 @@ bool No(const std::string &) { return false; }
 
 void Start(Session &session, const TempDir &dir)
 {
-    session.configurations.directory = dir.path().string();
-    Parser_Init(session);
+    App_InitSession(session, dir.path().string());
     Configuration_Init(session);
 }
 

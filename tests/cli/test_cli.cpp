@@ -183,4 +183,11 @@ TEST(Cli, StoredConfigurationsRoundTrip)
     const Outcome broken = Config({"config", "show", "--config", "broken"});
     EXPECT_EQ(broken.exitStatus, 2);
     EXPECT_NE(broken.err.find("Load 'broken.pnx': Incompatible file format."), std::string::npos);
+
+    // The list holds what the ring would offer: the refused file is named on stderr only.
+    EXPECT_EQ(Config({"config", "save", "lab"}).exitStatus, 0);
+    const Outcome listed = Config({"config", "list"});
+    EXPECT_EQ(listed.exitStatus, 0);
+    EXPECT_EQ(listed.out, "lab\n");
+    EXPECT_EQ(listed.err, "Load 'broken.pnx': Incompatible file format.\n");
 }

@@ -84,8 +84,8 @@ RunOutcome ConvertAll(Session &session, std::function<void(const ConversionEvent
         run.events.push_back(event);
     });
     if (started) Conversion_WaitForWorker(session);
+    // The last event, RunFinished, takes the run back.
     for (const ConversionEvent &event : run.events) Conversion_ApplyEvent(session, event);
-    if (started) Conversion_EndRun(session);
     return run;
 }
 

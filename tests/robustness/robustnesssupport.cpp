@@ -72,8 +72,6 @@ void Finish(Session &session, RecordedRun &run)
         return !run.events.empty() && run.events.back().kind == ConversionEvent::Kind::RunFinished;
     });
     for (const ConversionEvent &event : run.events) Conversion_ApplyEvent(session, event);
-    lock.unlock();
-    Conversion_EndRun(session);
 }
 
 void ConvertAll(Session &session, EventHook hook)

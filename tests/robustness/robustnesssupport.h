@@ -37,8 +37,8 @@ using EventHook = std::function<void(const ConversionEvent &)>;
 // Starts a run whose events are recorded into `run`. Returns what onConversion returned.
 int Start(Session &session, RecordedRun &run, EventHook hook = {});
 
-// Waits for the worker's RunFinished event, applies the recorded events and ends the run, as
-// the views do.
+// Waits for the worker's RunFinished event and applies the recorded events one by one, as the
+// views do; the last one takes the run back.
 void Finish(Session &session, RecordedRun &run);
 
 // Start and Finish.

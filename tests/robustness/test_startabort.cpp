@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -12,6 +13,8 @@
 #include <thread>
 
 #include "app/startup.h"
+#include "app/treerules.h"
+#include "conversion/guilock.h"
 #include "conversion/jobs.h"
 #include "robustnesssupport.h"
 #include "testsupport.h"
@@ -220,6 +223,96 @@ TEST_F(StartAbort, ASecondStartBeforeTheWorkerRunsStartsNoSecondWorker)
         EXPECT_EQ(runsStarted, 1);
         ExpectConsistentEnd("double press");
     }
+}
+
+TEST_F(StartAbort, TheRunIsIdleOnlyOnceItsLastEventIsAppliedAndLateEventsChangeNothing)
+{
+    RecordedRun first;
+    ASSERT_EQ(Start(session_, first), 1);
+    Conversion_WaitForWorker(session_);  // the worker has ended; its events wait to be applied
+    EXPECT_EQ(Gui_GetConversionRunning(session_.run), kRunRunning);
+    EXPECT_TRUE(session_.views.controlsLocked);
+    // A click now is the abort request of the ending run, never a second start.
+    PressConvert(session_);
+    EXPECT_EQ(Gui_GetConversionRunning(session_.run), kRunAbortRequested);
+    EXPECT_EQ(session_.views.convert.label, kConvertAborting);
+
+    std::vector<ConversionEvent> events;
+    {
+        std::lock_guard lock(first.mutex);
+        events = first.events;
+    }
+    ASSERT_EQ(events.back().kind, ConversionEvent::Kind::RunFinished);
+    for (size_t k = 0; k + 1 < events.size(); ++k) {
+        Conversion_ApplyEvent(session_, events[k]);
+        ASSERT_NE(Gui_GetConversionRunning(session_.run), kRunIdle);
+        ASSERT_TRUE(session_.views.controlsLocked);
+    }
+    Conversion_ApplyEvent(session_, events.back());
+    ExpectConsistentEnd("handed back");
+    for (int job = 0; job < kJobs; ++job) EXPECT_EQ(Status(session_, job), "Status: Done");
+
+    // A second run: the first run's events, arriving again, touch nothing of it.
+    Gate gate;
+    RecordedRun second;
+    ASSERT_EQ(Start(session_, second, [&gate](const ConversionEvent &event) {
+                  if (event.kind == ConversionEvent::Kind::JobActive) gate.Hold();
+              }),
+              1);
+    ASSERT_TRUE(gate.WaitUntilHeld());
+    {
+        std::lock_guard lock(second.mutex);
+        ASSERT_EQ(second.events.size(), 1u);
+        Conversion_ApplyEvent(session_, second.events[0]);  // RunStarted: every job pending
+    }
+    for (const ConversionEvent &event : events) Conversion_ApplyEvent(session_, event);
+    EXPECT_EQ(Gui_GetConversionRunning(session_.run), kRunRunning);
+    EXPECT_TRUE(session_.views.controlsLocked);
+    for (int job = 0; job < kJobs; ++job) EXPECT_EQ(Status(session_, job), "Status: Pending");
+    gate.Release();
+    Finish(session_, second);
+    ExpectConsistentEnd("the second run");
+}
+
+TEST_F(StartAbort, WhileLockedTheCoreRefusesEveryInputOfTheLockedControls)
+{
+    session_.configurations.directory = dir_.path().string();
+    ASSERT_EQ(onConfigurationString(session_, "first"), 1);
+    ASSERT_EQ(Gui_SaveConfiguration(session_), 1);
+    ASSERT_EQ(onConfigurationString(session_, "second"), 1);
+    ASSERT_EQ(Gui_SaveConfiguration(session_), 1);
+    testsupport::Edit(session_, "shift", "0.1");  // unsaved
+    const ConfigurationRecord record = session_.record;
+    const std::string stored = testsupport::ReadFile(dir_.file("second.pnx"));
+    const size_t items = session_.jobs.items.size();
+    const size_t rows = session_.statusLog.rows.size();
+    const auto yes = [](const std::string &) { return true; };
+
+    Gui_Lock(session_, 1);
+    const std::string elsewhere = dir_.file("elsewhere");
+    EXPECT_EQ(Gui_AddIQ(session_, 0, {inputs_[0]}), 0);
+    EXPECT_EQ(onFilesTree(session_, 0), 0);
+    EXPECT_EQ(Gui_SetJobPath(session_, kJobOutput, elsewhere), 0);
+    EXPECT_EQ(Gui_SetOutputDirectory(session_, &elsewhere), 0);
+    EXPECT_EQ(onOverwriteProtection(session_, 1), 0);
+    EXPECT_EQ(onConfigurationTree(session_, kItemShift, "0.2"), 0);
+    EXPECT_EQ(onConfigurationString(session_, "third"), 0);
+    EXPECT_EQ(Gui_SaveConfiguration(session_), 0);
+    EXPECT_EQ(onConfigurationRing(session_, 0, yes), 0);
+    EXPECT_EQ(onConfigurationDelete(session_, yes), 0);
+
+    EXPECT_EQ(std::memcmp(&session_.record, &record, sizeof record), 0);
+    EXPECT_EQ(session_.configurations.nameText, "second");
+    EXPECT_EQ(session_.configurations.unsaved, 1);
+    EXPECT_EQ(testsupport::ReadFile(dir_.file("second.pnx")), stored);
+    EXPECT_EQ(session_.jobs.items.size(), items);
+    EXPECT_EQ(Gui_JobOutput(session_.jobs, 0), Target(0));
+    EXPECT_EQ(session_.jobs.outputSource, kOutputSameAsInput);
+    EXPECT_EQ(session_.jobs.overwriteProtection, 0);
+    EXPECT_EQ(session_.statusLog.rows.size(), rows);
+
+    Gui_Lock(session_, 0);
+    EXPECT_EQ(onOverwriteProtection(session_, 1), 1);
 }
 
 namespace {
