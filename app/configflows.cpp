@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "configuration/configfiles.h"
 #include "app/treeexchange.h"
 #include "app/treerules.h"
+#include "configuration/configfiles.h"
 
 namespace {
 

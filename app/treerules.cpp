@@ -4,8 +4,8 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "configuration/choices.h"
 #include "app/treeexchange.h"
+#include "configuration/choices.h"
 #include "conversion/jobs.h"
 #include "parser/analysis.h"
 #include "parser/metadataupdate.h"

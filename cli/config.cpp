@@ -3,9 +3,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/startup.h"
 #include "cli/commands.h"
 #include "configuration/configfiles.h"
-#include "app/startup.h"
 
 namespace {
 

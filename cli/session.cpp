@@ -1,10 +1,10 @@
 #include <iostream>
 #include <string_view>
 
-#include "cli/commands.h"
-#include "configuration/configfiles.h"
 #include "app/startup.h"
 #include "app/treerules.h"
+#include "cli/commands.h"
+#include "configuration/configfiles.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "configuration/settings.h"
 #include "base/cpu.h"
 #include "base/tempfile.h"
+#include "configuration/settings.h"
 #if defined(__x86_64__)
 #include "conversion/pairencoding.h"
 #endif

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "configuration/configfiles.h"
-#include "session/session.h"
 #include "fuzzsupport.h"
+#include "session/session.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <cstring>
 #include <string>
 
-#include "session/session.h"
 #include "app/treerules.h"
 #include "fuzzsupport.h"
 #include "parser/analysis.h"
 #include "parser/metadataupdate.h"
+#include "session/session.h"
 
 namespace {
 

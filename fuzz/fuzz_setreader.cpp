@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "session/session.h"
 #include "app/treeexchange.h"
 #include "app/treerules.h"
 #include "fuzzsupport.h"
 #include "parser/analysis.h"
 #include "parser/formats.h"
 #include "parser/setreader.h"
+#include "session/session.h"
 
 namespace {
 

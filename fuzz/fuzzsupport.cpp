@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "configuration/configfiles.h"
 #include "app/startup.h"
+#include "configuration/configfiles.h"
 
 namespace fuzzsupport {
 

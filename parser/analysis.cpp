@@ -7,8 +7,8 @@
 #include "parser/formats.h"
 #include "parser/metadataupdate.h"
 #include "parser/previews.h"
-#include "parser/valuechecks.h"
 #include "parser/spupdate.h"
+#include "parser/valuechecks.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 
-#include "configuration/configfiles.h"
 #include "app/startup.h"
-#include "session/session.h"
 #include "base/tempfile.h"
+#include "configuration/configfiles.h"
+#include "session/session.h"
 #include "testsupport.h"
 
 using testsupport::Edit;

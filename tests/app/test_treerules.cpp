@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "session/session.h"
 #include "app/treerules.h"
 #include "conversion/jobs.h"
+#include "session/session.h"
 #include "testsupport.h"
 
 using testsupport::Edit;

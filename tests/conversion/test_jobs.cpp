@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "session/session.h"
 #include "conversion/guilock.h"
 #include "conversion/jobs.h"
+#include "session/session.h"
 #include "testsupport.h"
 
 using testsupport::Edit;

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "session/session.h"
 #include "conversion/jobs.h"
 #include "conversion/runner.h"
 #include "conversion/wvwriter.h"
+#include "session/session.h"
 #include "signalprocessing/blockframing.h"
 #include "testsupport.h"
 

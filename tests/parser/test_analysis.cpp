@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "session/session.h"
 #include "parser/analysis.h"
+#include "session/session.h"
 #include "testsupport.h"
 
 using testsupport::Edit;

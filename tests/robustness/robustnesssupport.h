@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "session/session.h"
 #include "conversion/runner.h"
+#include "session/session.h"
 
 namespace robustness {
 

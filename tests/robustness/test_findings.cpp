@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "configuration/appsettings.h"
-#include "configuration/configfiles.h"
 #include "app/configflows.h"
 #include "app/treeexchange.h"
 #include "app/treerules.h"
+#include "configuration/appsettings.h"
+#include "configuration/configfiles.h"
 #include "robustnesssupport.h"
 #include "testsupport.h"
 
