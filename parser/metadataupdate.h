@@ -7,6 +7,8 @@
 // The dump colours are kept incrementally: each step first removes the colour it added for its
 // old region (using the positions it stored), recomputes, then adds the colour of the new region.
 
+#include <string>
+
 #include "session/session.h"
 
 // Header (which 0) or trailer (which 1) length into session.settings.headerLength or
@@ -44,6 +46,23 @@ void Parser_UpdateMetaIndication(DumpTable &table, int from, int to, int red, in
 // any other newPosition is ignored), makes that byte's first hex cell the active cell and shows
 // the position in row 1 or 2 of the current values table.
 void Parser_UpdateMetaMarker(Session &session, MetaTable table, int oldPosition, int newPosition);
+// The byte of a dump cell (row and column 1-based): a byte's two digit cells and the spacer
+// after them give that byte, the spacer columns 49 to 54 byte 15, a character column its byte.
+// -1 for a cell outside the 70 columns or above row 1.
+[[nodiscard]] int Parser_MetaCellByte(int row, int column);
+
+// The user's input on the "Metadata Analysis" page. The marker of a dump is where dump.marker
+// says; the configuration does not change (the user reads positions off and types them into
+// the tree).
+// A click on cell (row, column) of a dump: its marker moves to that cell's byte. Returns 1 when
+// the marker moved.
+[[nodiscard]] int onMetaTable(Session &session, MetaTable table, int row, int column);
+// A position typed into row `row` (kRowHeaderPosition or kRowTrailerPosition) of the current
+// values table: that dump's marker moves there. Text that is not a whole number of the dump's
+// range (0 .. metaPreviewLength - 1), and any other row, are refused: the row shows the
+// marker's position again and 0 is returned; 1 when the marker moved.
+[[nodiscard]] int onMetaCurrentValues(Session &session, int row, const std::string &text);
+
 // Recolour rows 1/2, 5 and 6 of the current values table.
 void Parser_UpdateMetaMarkerPositionColor(Session &session, MetaTable table);
 void Parser_UpdateMetaCommentCurrentValueColor(Session &session);

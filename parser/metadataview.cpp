@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <string>
 
@@ -212,6 +213,44 @@ void Parser_UpdateMetaMarker(Session &session, MetaTable table, int oldPosition,
     PositionRow(session, table).value = std::to_string(newPosition);
     Parser_UpdateMetaMarkerPositionColor(session, table);
     Session_Notify(session, SessionChange::Metadata);
+}
+
+int Parser_MetaCellByte(int row, int column)
+{
+    if (row < 1 || column < 1 || column > kDumpColumns) return -1;
+    const int byte = column < kFirstCharacterColumn ? (column - 1) / 3 : column - kFirstCharacterColumn;
+    return (row - 1) * kBytesPerRow + std::min(byte, kBytesPerRow - 1);
+}
+
+int onMetaTable(Session &session, MetaTable table, int row, int column)
+{
+    const int position = Parser_MetaCellByte(row, column);
+    DumpTable &dump = Parser_MetaDump(session, table);
+    if (position < 0 || position >= session.metadata.metaPreviewLength || position == dump.marker) return 0;
+    Parser_UpdateMetaMarker(session, table, dump.marker, position);
+    return 1;
+}
+
+int onMetaCurrentValues(Session &session, int row, const std::string &text)
+{
+    const bool positionRow = row == kRowHeaderPosition || row == kRowTrailerPosition;
+    const MetaTable table = row == kRowHeaderPosition ? kTableHeader : kTableTrailer;
+    int position = -1;
+    const char *end = text.data() + text.size();
+    const auto parsed = std::from_chars(text.data(), end, position);
+    const bool whole = parsed.ec == std::errc() && parsed.ptr == end;
+    if (positionRow && whole && position >= 0 && position < session.metadata.metaPreviewLength) {
+        DumpTable &dump = Parser_MetaDump(session, table);
+        Parser_UpdateMetaMarker(session, table, dump.marker, position);
+        return 1;
+    }
+    // Refused: the row shows the marker again (the rows 3 to 6 keep what the program wrote).
+    if (positionRow) {
+        const DumpTable &dump = Parser_MetaDump(session, table);
+        session.views.metadata.currentValues[row].value = std::to_string(std::max(dump.marker, 0));
+    }
+    Session_Notify(session, SessionChange::Metadata);
+    return 0;
 }
 
 void Parser_UpdateMetaMarkerPositionColor(Session &session, MetaTable table)

@@ -474,3 +474,66 @@ TEST_F(Metadata, WithoutUsableInputNothingIsFound)
 }
 
 }  // namespace
+
+TEST_F(Metadata, ClickedCellsMoveTheMarkerToTheirByte)
+{
+    Open(std::string(1000, 'm'));
+    UserHeaderLength("4");
+    const std::vector<Rgb> before(header().colors);
+
+    EXPECT_EQ(onMetaTable(session, kTableHeader, 3, 50), 1);  // a spacer column of row 3: byte 15
+    EXPECT_EQ(header().marker, 47);
+    EXPECT_EQ(row(kRowHeaderPosition).value, "47");
+    EXPECT_EQ(onMetaTable(session, kTableHeader, 1, 60), 1);  // a character cell
+    EXPECT_EQ(header().marker, 5);
+    EXPECT_EQ(onMetaTable(session, kTableHeader, 1, 6), 1);   // the spacer after byte 1's digits
+    EXPECT_EQ(header().marker, 1);
+    EXPECT_EQ(onMetaTable(session, kTableHeader, 1, 70), 1);  // the last character cell
+    EXPECT_EQ(header().marker, 15);
+    EXPECT_EQ(onMetaTable(session, kTableHeader, 1, 70), 0);  // the marker's own byte
+    EXPECT_EQ(onMetaTable(session, kTableHeader, 1, 71), 0);  // no such column
+    EXPECT_EQ(header().marker, 15);
+
+    // The trailer dump has a marker of its own, on its last byte at first.
+    EXPECT_EQ(onMetaTable(session, kTableTrailer, 1, 1), 1);
+    EXPECT_EQ(trailer().marker, 0);
+    EXPECT_EQ(row(kRowTrailerPosition).value, "0");
+    EXPECT_EQ(header().marker, 15);
+
+    // Back on byte 0: every colour is as it was, the found header region included.
+    EXPECT_EQ(onMetaTable(session, kTableHeader, 1, 1), 1);
+    EXPECT_EQ(header().colors, before);
+}
+
+TEST_F(Metadata, TypedPositionsMoveTheMarkerWithinTheDumpShown)
+{
+    Open(std::string(1000, 'm'));
+    UserHeaderLength("4");
+    EXPECT_EQ(onMetaCurrentValues(session, kRowHeaderPosition, "17"), 1);
+    EXPECT_EQ(header().marker, 17);
+    EXPECT_EQ(header().activeRow, 2);
+    EXPECT_EQ(header().activeColumn, 4);
+    EXPECT_EQ(row(kRowHeaderPosition).background, ByteColor(header(), 17));
+
+    // 1000 bytes show as 62 whole rows: positions 0 .. 991.
+    EXPECT_EQ(onMetaCurrentValues(session, kRowTrailerPosition, "991"), 1);
+    EXPECT_EQ(trailer().marker, 991);
+
+    // Outside the dump, not a whole number, or a row the program writes: refused, and the
+    // position row shows the marker again.
+    for (const char *text : {"992", "-1", "", "12a", " 3", "1e2", "99999999999"}) {
+        EXPECT_EQ(onMetaCurrentValues(session, kRowHeaderPosition, text), 0) << text;
+        EXPECT_EQ(row(kRowHeaderPosition).value, "17") << text;
+    }
+    const std::string length = row(kRowHeaderLength).value;
+    EXPECT_EQ(onMetaCurrentValues(session, kRowHeaderLength, "5"), 0);
+    EXPECT_EQ(row(kRowHeaderLength).value, length);
+    EXPECT_EQ(header().marker, 17);
+}
+
+TEST_F(Metadata, WithoutAFileTheMarkersTakeNoInput)
+{
+    EXPECT_EQ(onMetaTable(session, kTableHeader, 1, 1), 0);
+    EXPECT_EQ(onMetaCurrentValues(session, kRowHeaderPosition, "0"), 0);
+    EXPECT_EQ(row(kRowHeaderPosition).value, "0");
+}
