@@ -63,7 +63,7 @@ size_t Cli_PrintStatusLog(const Session &session, size_t from)
 
 int Cli_PrepareSession(Session &session, const Selection &selection)
 {
-    session.views.dumpsShown = false;  // the command line prints no byte dumps
+    session.views.shown = false;  // the command line draws no pages
     App_InitSession(session, selection.configDir.empty() ? Configuration_Directory() : selection.configDir);
 
     ConfigurationRecord record = Configuration_DefaultRecord();

@@ -98,7 +98,7 @@ public:
         session_.tree = std::move(input.tree);
         session_.settings = std::move(input.settings);
         session_.jobs = std::move(input.jobs);
-        session_.views.dumpsShown = false;  // the worker shows nothing
+        session_.views.shown = false;  // the worker shows nothing
     }
 
     void Run();

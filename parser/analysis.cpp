@@ -26,6 +26,8 @@ void ShowHint(Session &session, const char *pathI, const char *pathQ)
         hints.addFilesHereVisible = false;
     }
     hints.addFirstVisible = true;
+    hints.previewText = hints.addFirstText;
+    hints.previewVisible = true;
 }
 
 // Marker counts: a combined file checks the item, separate files have no markers.
@@ -116,6 +118,7 @@ void Parser_Job1Changed(Session &session, const char *pathI, const char *pathQ)
     if (Parser_OpenFiles(session.files, pathI, pathQ, separate)) {
         session.views.hints.addFilesHereVisible = false;
         session.views.hints.addFirstVisible = false;
+        session.views.hints.previewVisible = false;
         session.views.convert.color = kLightGreen;
         Parser_UpdateMetadata(session);
     } else {
@@ -199,7 +202,14 @@ void Parser_ClearIq(Session &session)
     Parser_ClearItemCheck(session.tree, kItemFirstSample);
     Parser_ClearItemCheck(session.tree, kItemLastSampleValue);
     Parser_ClearItemCheck(session.tree, kItemFormat);
+    Session_ClearGraph(session.views.iq.preview);
+    Session_ClearGraph(session.views.iq.seam);
+    session.previews.savedSpectrum.clear();
     Session_Notify(session, SessionChange::IqPage);
 }
 
-void Parser_ClearSignalProcessing(Session &session) { Session_Notify(session, SessionChange::SignalProcessingPage); }
+void Parser_ClearSignalProcessing(Session &session)
+{
+    Session_ClearGraph(session.views.signalProcessing.graph);
+    Session_Notify(session, SessionChange::SignalProcessingPage);
+}

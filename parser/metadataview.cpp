@@ -127,8 +127,8 @@ void FillDump(Session &session, MetaTable table)
     dump.label = label;
     dump.row1TextColor = kBlack;
     // Without cells every recolouring finds no byte in the table and leaves it alone.
-    const size_t cells = session.views.dumpsShown ? static_cast<size_t>(rows) * kDumpColumns : 0;
-    dump.rows = session.views.dumpsShown ? rows : 0;
+    const size_t cells = session.views.shown ? static_cast<size_t>(rows) * kDumpColumns : 0;
+    dump.rows = session.views.shown ? rows : 0;
     dump.cells.assign(cells, std::string());
     dump.colors.assign(cells, kGrey);
     for (int i = 0; i < length && cells > 0; ++i) WriteByteCells(dump, i, static_cast<unsigned char>(preview[i]));

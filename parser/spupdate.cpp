@@ -56,5 +56,5 @@ void Parser_UpdateSignalProcessingStructure(Session &session)
     session.views.signalProcessing.bandCursors[1].y = 0.0;
     Session_Notify(session, SessionChange::ConfigurationTree);
 
-    onIqFilePosition(session);
+    Parser_RedrawPreviews(session);
 }

@@ -17,6 +17,7 @@
 #include "conversion/runstate.h"
 #include "parser/inputfiles.h"
 #include "parser/metadata.h"
+#include "parser/previewstate.h"
 #include "session/changes.h"
 #include "session/views.h"
 
@@ -26,6 +27,7 @@ struct Session {
     ConfigurationTree tree = Gui_NewConfigurationTree();
     InputFiles files;
     MetadataState metadata;
+    PreviewState previews;
     ViewState views;
     JobList jobs;
     StatusLog statusLog;

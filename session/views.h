@@ -77,6 +77,61 @@ struct GraphCursor {
     bool enabled = true;
 };
 
+// Which axes a trace is drawn against: the samples' (bottom x, left y) or the spectrum's (top
+// x, right y).
+enum class PlotAxes { Samples, Spectrum };
+
+// One curve of a graph: values[k] at x = xStart + k * xStep. No values: no curve.
+struct PlotTrace {
+    std::vector<double> values;
+    double xStart = 0.0;
+    double xStep = 1.0;
+    Rgb color;
+    PlotAxes axes = PlotAxes::Samples;
+    bool visible = true;              // its show check box
+};
+
+struct AxisRange {
+    double minimum = 0.0;
+    double maximum = 1.0;
+};
+
+// The plot slots of a graph. IQ preview: I, Q, -, -, spectrum. Loop seam: I and Q before the
+// seam, I and Q after it, spectrum. Signal processing: before the filter, after it, -, -, the
+// filter's response.
+inline constexpr int kPlotSlots = 5;
+enum PlotSlot : int {
+    kSlotI = 0,
+    kSlotQ = 1,
+    kSlotIAfterSeam = 2,
+    kSlotQAfterSeam = 3,
+    kSlotSpectrum = 4,
+    kSlotBeforeFilter = 0,
+    kSlotAfterFilter = 1,
+    kSlotFilter = 4,
+};
+
+inline constexpr Rgb kTraceI{80, 160, 255};
+inline constexpr Rgb kTraceQ{160, 80, 255};
+inline constexpr Rgb kTraceSpectrum{255, 80, 160};
+inline constexpr Rgb kCursorOrange{200, 100, 0};
+
+// A graph's content: its curves, the ranges of its four axes and its fixed cursors.
+struct GraphView {
+    std::array<PlotTrace, kPlotSlots> traces;
+    AxisRange bottom;                 // x of the samples
+    AxisRange left;                   // y of the samples
+    AxisRange top{-0.5, 0.5};         // x of the spectrum, [f/fs]
+    AxisRange right{0.0, 1.0};        // y of the spectrum, normalised
+    std::vector<GraphCursor> cursors; // cursors that are not the page's own fields below
+};
+
+// Removes every curve of a graph; the check boxes keep their state.
+inline void Session_ClearGraph(GraphView &graph)
+{
+    for (PlotTrace &trace : graph.traces) trace.values.clear();
+}
+
 // The "IQ Analysis" page controls that core logic sets.
 struct IqPageView {
     std::string totalLabel = "Total IQ Samples";  // NUMERIC_TOTAL label
@@ -94,11 +149,17 @@ struct IqPageView {
     bool autoAdjustVisible = false;                // BUTTON_AUTO_ADJUST
     GraphCursor intervalCursor{0.5, 0.0, kCursorGrey, 0, true};  // cursor 3 of GRAPH
     double intervalCursorX = 0.5;
+    int cursorChoice = 0;             // RING_CURSOR: 0 interval start, 1 interval stop
+    int64_t positionMaximum = 1;      // NUMERICSLIDE_POSITION range 1 .. positionMaximum
+    int64_t positionIncrement = 256;  // and its step
+    GraphView preview;                // GRAPH; its cursors 1 and 2 mark the 16-bit full scale
+    GraphView seam;                   // GRAPH_EOL; its cursor 1 marks the seam
 };
 
 // The two cursors of the signal processing graph: the edges of the output band.
 struct SignalProcessingView {
     std::array<GraphCursor, 2> bandCursors{GraphCursor{-0.5, 0.0}, GraphCursor{0.5, 0.0}};
+    GraphView graph;                  // GRAPH: the three curves in dB against [f/fs]
 };
 
 inline constexpr const char *kHintAddJob = "You have to add a job in files tab before you can analyze it";
@@ -107,8 +168,10 @@ inline constexpr const char *kHintCouldNotOpen = "Job 1 file(s) could not be ope
 // Hint texts of the pages: TEXT_ADD_FILES_HERE (Files) and the three TEXT_ADD_FIRST.
 struct HintView {
     bool addFilesHereVisible = true;
-    std::string addFirstText = kHintAddJob;
+    std::string addFirstText = kHintAddJob;   // TEXT_ADD_FIRST of "Metadata Analysis"
     bool addFirstVisible = true;
+    std::string previewText = kHintAddJob;    // TEXT_ADD_FIRST of "IQ Analysis" and "Signal
+    bool previewVisible = true;               // Processing"
 };
 
 inline constexpr const char *kConvertStart = "Start conversion jobs";
@@ -165,7 +228,8 @@ struct ViewState {
     std::string browserDirectory;     // the folder BROWSER opens; empty: the browser's own choice
     bool controlsLocked = false;      // Gui_Lock: configuration and job controls take no input
     // False in sessions that nobody looks at (the conversion worker's, the command line's): the
-    // byte cells of the header and trailer dumps are then not built, which costs tens of
-    // milliseconds per job. The previews themselves are read and searched all the same.
-    bool dumpsShown = true;
+    // byte cells of the header and trailer dumps are then not built and the IQ and signal
+    // processing previews not computed, which costs tens of milliseconds per job. The metadata
+    // previews are read and searched all the same.
+    bool shown = true;
 };

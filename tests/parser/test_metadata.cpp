@@ -329,7 +329,7 @@ TEST_F(Metadata, TextSamplerateAfterAPrefix)
 // and its marker and colour steps touch nothing.
 TEST_F(Metadata, UnshownDumpsFindTheSameValues)
 {
-    session.views.dumpsShown = false;
+    session.views.shown = false;
     std::string bytes(3000, '#');
     bytes.replace(20, 10, "<c>abc</c>");
     bytes.replace(100, 10, "rate=2500,");
