@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -66,6 +67,7 @@ TEST_F(Previews, AShortReadShrinksTheWindowAndTooFewSetsClearTheCurves)
     EXPECT_FALSE(session.views.hints.previewVisible);
 
     OpenCounting(5);
+    EXPECT_EQ(session.views.iq.interval, 0);  // no seam for fewer than 8 sets
     EXPECT_TRUE(session.views.hints.previewVisible);
     EXPECT_EQ(session.views.hints.previewText, "Less than 8 IQ samples found.");
     for (const GraphView *graph : {&preview(), &signalProcessing()})
@@ -169,4 +171,26 @@ TEST_F(Previews, ValuesThatAreNotFiniteNeverReachACurve)
         for (const PlotTrace &trace : graph->traces)
             for (double value : trace.values) ASSERT_TRUE(std::isfinite(value));
     EXPECT_EQ(preview().traces[kSlotI].values.size(), 256u);
+}
+
+TEST_F(Previews, ExtremeSettingsAndAShrunkenFileGiveDefinedCurves)
+{
+    OpenCounting(1000);
+    for (const char *shift : {"0.5", "-0.5"}) {
+        Edit(session, "shift", shift);
+        ASSERT_EQ(signalProcessing().traces[kSlotBeforeFilter].values.size(),
+                  static_cast<size_t>(session.previewLength));
+        for (double value : signalProcessing().traces[kSlotBeforeFilter].values) ASSERT_TRUE(std::isfinite(value));
+    }
+    // The file loses all but 20 sets after it was analysed: the window shrinks to 16 sets, the
+    // seam shows what is left and zeros for the rest.
+    std::filesystem::resize_file(dir.file("in.bin"), 20 * 4);
+    onIqFilePosition(session, 1, 64, 0);
+    EXPECT_EQ(session.previewLength, 16);
+    Parser_UpdateEolPlots(session);
+    EXPECT_EQ(seam().traces[kSlotI].values, std::vector<double>(32, 0.0));
+    EXPECT_EQ(seam().traces[kSlotIAfterSeam].values.front(), 1.0);
+    std::filesystem::resize_file(dir.file("in.bin"), 0);
+    onIqFilePosition(session, 1, 64, 0);
+    EXPECT_EQ(session.views.hints.previewText, "Less than 8 IQ samples found.");
 }
