@@ -186,14 +186,16 @@ void Parser_UpdateIqPlots(Session &session, int64_t position, int n)
     HintView &hints = session.views.hints;
     hints.previewVisible = false;
     Session_Notify(session, SessionChange::Hints);
-    Parser_ClearItemCheck(session.tree, kItemFormat);
+    Parser_ClearItemCheck(session.tree, kItemFormat);  // the samples could be read with it
+    Session_Notify(session, SessionChange::ConfigurationTree);
 
     const ConversionSettings &s = session.settings;
     if (Parser_IsTextFormat(s.sampleFormat) && consumed > 0) {
-        // Text has no fixed set size: the sets in the file, estimated from the bytes these took.
+        // Text has no fixed set size: the sets in the file, estimated from the bytes the sets
+        // just read took (all of them, also where the window shrank below them).
         const int64_t text = session.files.inputSize - Settings_KnownLength(s.headerLength) -
                              Settings_KnownLength(s.trailerLength);
-        session.views.iq.total = text * n / consumed;
+        session.views.iq.total = text * got / consumed;
     }
     if (session.views.iq.scaleChecked)
         AdjustScale(session, p.i.data(), p.q.data(), n);

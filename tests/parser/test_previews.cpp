@@ -194,3 +194,17 @@ TEST_F(Previews, ExtremeSettingsAndAShrunkenFileGiveDefinedCurves)
     onIqFilePosition(session, 1, 64, 0);
     EXPECT_EQ(session.views.hints.previewText, "Less than 8 IQ samples found.");
 }
+
+TEST_F(Previews, TextInputShowsItsEstimatedNumberOfSets)
+{
+    Edit(session, "format", "Text Integer");
+    EXPECT_EQ(session.views.iq.totalLabel, "Total IQ Samples (est.)");
+    std::string text;
+    for (int k = 0; k < 3000; ++k) text += k < 1000 ? "1 2\n" : "10 20\n";  // 4 bytes, then 6
+    Open(text);
+    onIqFilePosition(session, 1, 512, 0);
+    // 512 sets took 2047 of the 16000 bytes: the reading stops after the last value, before its
+    // line end.
+    EXPECT_EQ(session.views.iq.total, 16000 * 512 / 2047);
+    EXPECT_EQ(preview().traces[kSlotQ].values.size(), 512u);
+}
