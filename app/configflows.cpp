@@ -29,12 +29,6 @@ void StartNew(Session &session)
     Session_Notify(session, SessionChange::ConfigurationList);
 }
 
-void Log(Session &session, const std::string &text, StatusIcon icon)
-{
-    Gui_UpdateStatus(session.statusLog, text, icon);
-    Session_Notify(session, SessionChange::StatusLog);
-}
-
 }  // namespace
 
 std::optional<ConfigurationRecord> Configuration_LoadFile(const std::string &path, StatusLog &log)
@@ -94,7 +88,7 @@ int Gui_SaveConfiguration(Session &session)
     if (Session_Locked(session)) return 0;
     ConfigurationList &list = session.configurations;
     if (!Configuration_CheckName(session.record.name)) {
-        Log(session, "Save configuration: Invalid name", StatusIcon::Error);
+        Gui_UpdateStatus(session, "Save configuration: Invalid name", StatusIcon::Error);
         return 0;
     }
     const int saved = Configuration_Save(list.directory, session.record, session.statusLog);
@@ -160,7 +154,7 @@ int onConfigurationDelete(Session &session, const Confirm &confirm)
     list.ring.erase(list.ring.begin() + index);
     list.records.erase(list.records.begin() + index);
     const std::string path = list.directory + "/" + name + std::string(kConfigurationExtension);
-    if (::unlink(path.c_str()) == 0) Log(session, "Delete configuration: Done", StatusIcon::Ok);
+    if (::unlink(path.c_str()) == 0) Gui_UpdateStatus(session, "Delete configuration: Done", StatusIcon::Ok);
 
     if (list.records.empty()) {
         StartNew(session);

@@ -5,16 +5,6 @@
 #include "conversion/runner.h"
 #include "parser/analysis.h"
 
-namespace {
-
-void Log(Session &session, const std::string &text, StatusIcon icon)
-{
-    Gui_UpdateStatus(session.statusLog, text, icon);
-    Session_Notify(session, SessionChange::StatusLog);
-}
-
-}  // namespace
-
 int Gui_MonitorCheck(const std::vector<MonitorEntry> &monitors, int *firstFitting)
 {
     int fitting = -1;
@@ -36,10 +26,10 @@ void App_StartSession(Session &session, const std::string &configDirectory)
     App_InitSession(session, configDirectory);
     std::string message;
     if (Ini_Load(configDirectory, session.applicationSettings, message)) {
-        Log(session, message, StatusIcon::Ok);
+        Gui_UpdateStatus(session, message, StatusIcon::Ok);
         Ini_Set(session);
     } else if (message.find("Could not open file") == std::string::npos) {
-        Log(session, message, StatusIcon::Question);
+        Gui_UpdateStatus(session, message, StatusIcon::Question);
     }
     Configuration_Init(session);
     if (session.configurations.records.empty()) return;
@@ -66,7 +56,7 @@ void Ini_Set(Session &session)
     Session_Notify(session, SessionChange::IqPage);
 
     if (!Ini_CheckMonitor(session.monitors, stored, stored.monitorId)) {
-        Log(session, "Incompatible monitor data.", StatusIcon::Question);
+        Gui_UpdateStatus(session, "Incompatible monitor data.", StatusIcon::Question);
         return;
     }
     session.views.restoreWindow = true;

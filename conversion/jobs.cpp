@@ -107,8 +107,7 @@ int Gui_AddIQ(Session &session, int qFiles, const std::vector<std::string> &sele
     int taken = 0;
     for (const std::string &path : selectedPaths) {
         if (Parser_GetFileSize(path.c_str()) < kMinimumInputBytes) {
-            Gui_UpdateStatus(session.statusLog, "File size <1kB: " + FileNamePart(path), StatusIcon::Error);
-            Session_Notify(session, SessionChange::StatusLog);
+            Gui_UpdateStatus(session, "File size <1kB: " + FileNamePart(path), StatusIcon::Error);
             continue;
         }
         ++taken;

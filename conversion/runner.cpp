@@ -496,8 +496,7 @@ int onConversion(Session &session, ConversionObserver observer)
     }
     if (state == kRunAbortRequested) return 0;  // the button takes no clicks until the run is handed back
     if (session.jobs.items.empty()) {
-        Gui_UpdateStatus(session.statusLog, "No conversion jobs defined", StatusIcon::Error);
-        Session_Notify(session, SessionChange::StatusLog);
+        Gui_UpdateStatus(session, "No conversion jobs defined", StatusIcon::Error);
         return 0;
     }
     Gui_Lock(session, 1);
@@ -584,8 +583,7 @@ void Conversion_ApplyEvent(Session &session, const ConversionEvent &event)
         }
         break;
     case ConversionEvent::Kind::LogMessage:
-        Gui_UpdateStatus(session.statusLog, event.text, event.icon);
-        Session_Notify(session, SessionChange::StatusLog);
+        Gui_UpdateStatus(session, event.text, event.icon);
         return;
     case ConversionEvent::Kind::RunFinished:
         Conversion_EndRun(session);

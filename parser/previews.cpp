@@ -98,8 +98,8 @@ void AdjustScale(Session &session, double *i, double *q, int n)
     const double peak = std::max(high, std::abs(low));
     double &scale = session.settings.scale;
     if (!(peak > 0.0) || !(scale > 0.0)) return;
-    const double newScale = kFullScaleSample / peak * scale;
-    const double gain = newScale / scale;
+    const double gain = kFullScaleSample / peak;
+    const double newScale = gain * scale;
     for (int k = 0; k < n; ++k) {
         i[k] *= gain;
         q[k] *= gain;

@@ -54,6 +54,13 @@ inline void Session_Notify(const Session &session, SessionChange change)
     if (session.onChange) session.onChange(change);
 }
 
+// Appends a row to the status log and tells its view.
+inline void Gui_UpdateStatus(Session &session, const std::string &text, StatusIcon icon)
+{
+    Gui_UpdateStatus(session.statusLog, text, icon);
+    Session_Notify(session, SessionChange::StatusLog);
+}
+
 // Stores the unsaved state with its label and buttons, and tells the configuration area.
 inline void Gui_SetUnsavedStatus(Session &session, int unsaved)
 {
