@@ -1,0 +1,155 @@
+#include "gui/configurationarea.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "app/configflows.h"
+#include "conversion/guilock.h"
+#include "gui/configtreedelegate.h"
+#include "gui/configtreemodel.h"
+#include "gui/dialogs.h"
+
+namespace {
+constexpr int kLabelColumnWidth = 190;
+}
+
+ConfigurationArea::ConfigurationArea(Session &session, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent), session(session), dialogs(dialogs)
+{
+    nameLabel = new QLabel;
+    nameLabel->setObjectName("TEXT_CONFIGURATION");
+    ring = new QComboBox;
+    ring->setObjectName("RING_CONFIGURATION");
+    ring->setToolTip("Stored configurations");
+    name = new QLineEdit;
+    name->setObjectName("STRING_CONFIGURATION");
+    name->setMaxLength(90);
+    name->setToolTip("Name under which the configuration is saved");
+    nameLabel->setBuddy(name);
+    saveButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), "Save");
+    saveButton->setObjectName("BUTTON_SAVE");
+    saveButton->setToolTip("Saves the current configuration");
+    deleteButton = new QPushButton(style()->standardIcon(QStyle::SP_TrashIcon), "Delete");
+    deleteButton->setObjectName("BUTTON_DELETE");
+    deleteButton->setToolTip("Deletes the current configuration");
+    buildTree();
+
+    auto *nameRow = new QHBoxLayout;
+    nameRow->addWidget(name, 1);
+    nameRow->addWidget(saveButton);
+    nameRow->addWidget(deleteButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(nameLabel);
+    layout->addWidget(ring);
+    layout->addLayout(nameRow);
+    layout->addWidget(tree, 1);
+
+    connect(ring, &QComboBox::activated, this, &ConfigurationArea::selectRing);
+    connect(name, &QLineEdit::textEdited, this, [this](const QString &text) {
+        static_cast<void>(onConfigurationString(this->session, text.toStdString()));
+    });
+    connect(saveButton, &QPushButton::clicked, this, &ConfigurationArea::save);
+    connect(deleteButton, &QPushButton::clicked, this, [this] {
+        const Confirm confirm = [this](const std::string &question) {
+            return this->dialogs.confirm(this, QString::fromStdString(question));
+        };
+        static_cast<void>(onConfigurationDelete(this->session, confirm));
+    });
+    refreshList();
+    refreshTree();
+}
+
+void ConfigurationArea::buildTree()
+{
+    tree = new QTreeView;
+    tree->setObjectName("TREE_CONFIGURATION");
+    model = new ConfigurationTreeModel(session, tree);
+    tree->setModel(model);
+    tree->setItemDelegate(new ConfigurationTreeDelegate(tree));
+    tree->setUniformRowHeights(true);
+    tree->setAlternatingRowColors(false);
+    tree->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                          QAbstractItemView::AnyKeyPressed);
+    tree->header()->setStretchLastSection(true);
+    tree->header()->resizeSection(0, kLabelColumnWidth);
+    tree->setIndentation(14);
+    // One click on a Value cell opens its editor: the tree is a form.
+    connect(tree, &QTreeView::clicked, this, [this](const QModelIndex &index) {
+        if (index.column() == 1 && (index.flags() & Qt::ItemIsEditable)) tree->edit(index);
+    });
+    connect(tree, &QTreeView::collapsed, this, [this](const QModelIndex &index) { rememberCollapsed(index, true); });
+    connect(tree, &QTreeView::expanded, this, [this](const QModelIndex &index) { rememberCollapsed(index, false); });
+}
+
+void ConfigurationArea::rememberCollapsed(const QModelIndex &index, bool collapsed)
+{
+    const int item = model->itemOf(index);
+    if (item >= 0) session.tree.items[item].collapsed = collapsed;
+}
+
+void ConfigurationArea::selectRing(int index)
+{
+    const Confirm confirm = [this](const std::string &question) {
+        return dialogs.confirm(this, QString::fromStdString(question));
+    };
+    static_cast<void>(onConfigurationRing(session, index, confirm));
+    refreshList();  // a refused switch shows the configuration in hand again
+}
+
+void ConfigurationArea::save()
+{
+    if (!Gui_ControlTakesInput(session.views, "BUTTON_SAVE")) return;
+    static_cast<void>(Gui_SaveConfiguration(session));
+}
+
+void ConfigurationArea::refreshList()
+{
+    const ConfigurationList &list = session.configurations;
+    nameLabel->setText(QString::fromStdString(list.nameLabel));
+    {
+        const QSignalBlocker blocker(ring);
+        ring->clear();
+        for (const std::string &entry : list.ring) ring->addItem(QString::fromStdString(entry));
+        ring->setCurrentIndex(list.ringIndex);
+    }
+    const QString text = QString::fromStdString(list.nameText);
+    if (name->text() != text) name->setText(text);  // leaves the cursor alone while typing
+    saveButton->setEnabled(list.saveEnabled && !Session_Locked(session));
+    deleteButton->setEnabled(list.deleteEnabled && !Session_Locked(session));
+}
+
+void ConfigurationArea::refreshTree()
+{
+    model->refresh();
+    for (int item = 0; item < kTreeItemCount; ++item) {
+        const TreeItem &treeItem = session.tree.items[item];
+        if (model->rowCount(model->indexOf(item)) == 0) continue;
+        const QSignalBlocker blocker(tree);  // restoring is not a user's collapse
+        tree->setExpanded(model->indexOf(item), !treeItem.collapsed);
+    }
+    const int active = session.tree.activeItem;
+    if (active >= 0 && model->itemOf(tree->currentIndex()) != active) {
+        tree->setCurrentIndex(model->indexOf(active, 1));
+        tree->scrollTo(model->indexOf(active, 1));
+    }
+}
+
+void ConfigurationArea::applyLocks()
+{
+    const bool locked = Session_Locked(session);
+    ring->setEnabled(!locked);
+    name->setReadOnly(locked);
+    // The tree keeps showing and scrolling; its model offers no editor while locked, and core
+    // refuses an edit that was open when the run started.
+    model->refresh();
+    refreshList();
+}

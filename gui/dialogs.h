@@ -1,0 +1,37 @@
+#pragma once
+// The questions the window asks the user: a yes/no question, a file and a directory choice.
+// Every callback that asks goes through this interface, so a test answers in place of a
+// person (tests/gui replaces it with scripted answers).
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+struct FileRequest {
+    QString title;
+    QString directory;      // where the dialog opens
+    QString fileName;       // preselected name; may be empty
+    QString filter;         // e.g. "*.wv"; empty: every file
+    bool save = false;      // a save dialog (the file need not exist)
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A yes/no question titled with the product name; true for yes.
+    virtual bool confirm(QWidget *parent, const QString &question) = 0;
+    virtual std::optional<QString> selectFile(QWidget *parent, const FileRequest &request) = 0;
+    virtual std::optional<QString> selectDirectory(QWidget *parent, const QString &title, const QString &start) = 0;
+};
+
+// The real dialogs: QMessageBox and QFileDialog.
+class QtDialogs : public Dialogs {
+public:
+    bool confirm(QWidget *parent, const QString &question) override;
+    std::optional<QString> selectFile(QWidget *parent, const FileRequest &request) override;
+    std::optional<QString> selectDirectory(QWidget *parent, const QString &title, const QString &start) override;
+};
+
+inline constexpr const char *kProductName = "Brannig Quelvor";
+inline constexpr const char *kWindowTitle = "Brannig Quelvor - 1.05";

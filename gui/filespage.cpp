@@ -1,0 +1,281 @@
+#include "gui/filespage.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStyle>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "conversion/guilock.h"
+#include "conversion/jobs.h"
+#include "gui/dialogs.h"
+#include "gui/folderview.h"
+#include "gui/jobsmodel.h"
+
+namespace {
+
+constexpr int kJobLabelColumnWidth = 200;
+
+QPushButton *AddButton(const char *objectName, const QString &text, const QString &toolTip)
+{
+    auto *button = new QPushButton(text);
+    button->setObjectName(objectName);
+    button->setToolTip(toolTip);
+    button->setIcon(button->style()->standardIcon(QStyle::SP_ArrowDown));
+    return button;
+}
+
+std::vector<std::string> ToStrings(const QStringList &paths)
+{
+    std::vector<std::string> strings;
+    strings.reserve(paths.size());
+    for (const QString &path : paths) strings.push_back(path.toStdString());
+    return strings;
+}
+
+}  // namespace
+
+FilesPage::FilesPage(Session &session, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent), session(session), dialogs(dialogs)
+{
+    setObjectName("PAGE_FILES");
+    folderView = new FolderView;
+    buildJobsTree();
+
+    // The browser and the jobs tree share the page's height; the controls between them keep
+    // theirs. SPLITTER_TOP and SPLITTER_BOTTOM are the two handles.
+    auto *splitter = new QSplitter(Qt::Vertical);
+    splitter->setObjectName("SPLITTER_FILES");
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(folderView);
+    splitter->addWidget(buildControls());
+    splitter->addWidget(jobsTree);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    splitter->setStretchFactor(2, 1);
+    splitter->handle(1)->setObjectName("SPLITTER_TOP");
+    splitter->handle(2)->setObjectName("SPLITTER_BOTTOM");
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(splitter);
+
+    connect(folderView, &FolderView::filesActivated, this, &FilesPage::addSelectedFiles);
+    connect(folderView, &FolderView::directoryChanged, this,
+            [this](const QString &path) { this->session.views.browserDirectory = path.toStdString(); });
+    if (!session.views.browserDirectory.empty())
+        folderView->setDirectory(QString::fromStdString(session.views.browserDirectory));
+    refreshJobs();
+    refreshHint();
+}
+
+QWidget *FilesPage::buildControls()
+{
+    addIq = AddButton("BUTTON_ADD_IQ", "Add IQ File(s)", "Adds selected file(s) to conversion job list");
+    addI = AddButton("BUTTON_ADD_I", "Add I File(s)", "Adds selected file(s) to the job list as I files");
+    addQ = AddButton("BUTTON_ADD_Q", "Add Q File(s)",
+                     "Adds selected file(s) as Q files: they fill the jobs without a Q file first");
+    refreshButton = new QPushButton(style()->standardIcon(QStyle::SP_BrowserReload), "Refresh");
+    refreshButton->setObjectName("BUTTON_REFRESH");
+    refreshButton->setToolTip("Reads the folder again");
+    outputSource = new QComboBox;
+    outputSource->setObjectName("RING_OUTPUT_SOURCE");
+    outputSource->addItems({"Same as input", "User defined"});
+    outputDirectory = new QLineEdit;
+    outputDirectory->setObjectName("STRING_OUTPUTDIR");
+    outputDirectory->setReadOnly(true);
+    outputButton = new QPushButton(style()->standardIcon(QStyle::SP_DirOpenIcon), "");
+    outputButton->setObjectName("BUTTON_OUTPUT");
+    outputButton->setToolTip("Choose the output directory");
+    overwrite = new QCheckBox("Overwrite Protection");
+    overwrite->setObjectName("CHECKBOX_OVERWRITE");
+    overwrite->setToolTip("Skips jobs whose output file exists already");
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(addIq);
+    buttons->addWidget(addI);
+    buttons->addWidget(addQ);
+    buttons->addStretch();
+    buttons->addWidget(refreshButton);
+    auto *output = new QHBoxLayout;
+    output->addWidget(new QLabel("Default Output Directory"));
+    output->addWidget(outputSource);
+    output->addWidget(outputDirectory, 1);
+    output->addWidget(outputButton);
+    output->addStretch(0);
+    output->addWidget(overwrite);
+    auto *controls = new QWidget;
+    auto *layout = new QVBoxLayout(controls);
+    layout->setContentsMargins(0, 2, 0, 2);
+    layout->addLayout(buttons);
+    layout->addLayout(output);
+    controls->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
+    connect(addIq, &QPushButton::clicked, this, &FilesPage::addSelectedFiles);
+    connect(addI, &QPushButton::clicked, this, &FilesPage::addSelectedFiles);
+    connect(addQ, &QPushButton::clicked, this, [this] { addFiles(folderView->selectedFiles(), 1); });
+    connect(refreshButton, &QPushButton::clicked, this, &FilesPage::refreshBrowser);
+    connect(outputSource, &QComboBox::activated, this, &FilesPage::selectOutputSource);
+    connect(outputButton, &QPushButton::clicked, this, &FilesPage::chooseOutputDirectory);
+    connect(overwrite, &QCheckBox::clicked, this,
+            [this](bool checked) { static_cast<void>(onOverwriteProtection(this->session, checked ? 1 : 0)); });
+    return controls;
+}
+
+void FilesPage::buildJobsTree()
+{
+    jobsTree = new QTreeView;
+    jobsTree->setObjectName("TREE");
+    jobsModel = new JobsModel(session, jobsTree);
+    jobsTree->setModel(jobsModel);
+    jobsTree->setItemDelegate(new JobsDelegate(jobsTree));
+    jobsTree->setUniformRowHeights(true);
+    jobsTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    jobsTree->header()->resizeSection(0, kJobLabelColumnWidth);
+    jobsTree->header()->setStretchLastSection(true);
+    jobsTree->setIndentation(14);
+    connect(jobsTree, &QTreeView::clicked, this, &FilesPage::pressJobCell);
+    connect(jobsModel, &QAbstractItemModel::modelReset, this, &FilesPage::restoreExpanded);
+    connect(jobsTree, &QTreeView::collapsed, this, [this](const QModelIndex &index) {
+        if (const int item = jobsModel->itemOf(index); item >= 0) this->session.jobs.items[item].collapsed = true;
+    });
+    connect(jobsTree, &QTreeView::expanded, this, [this](const QModelIndex &index) {
+        if (const int item = jobsModel->itemOf(index); item >= 0) this->session.jobs.items[item].collapsed = false;
+    });
+    auto *remove = new QShortcut(QKeySequence::Delete, jobsTree, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(remove, &QShortcut::activated, this, &FilesPage::removeCurrentJob);
+
+    // The hint sits in the middle of the empty tree.
+    addFilesHere = new QLabel("Add IQ Waveforms to convert here");
+    addFilesHere->setObjectName("TEXT_ADD_FILES_HERE");
+    addFilesHere->setStyleSheet("color: rgb(128, 128, 128);");
+    auto *overlay = new QVBoxLayout(jobsTree->viewport());
+    overlay->addWidget(addFilesHere, 0, Qt::AlignCenter);
+}
+
+void FilesPage::restoreExpanded()
+{
+    const QSignalBlocker blocker(jobsTree);  // restoring is not a user's collapse
+    const std::vector<JobTreeItem> &items = session.jobs.items;
+    for (int first = 0; first < static_cast<int>(items.size()); first += kItemsPerJob) {
+        jobsTree->setExpanded(jobsModel->indexOf(first + kJobItem), !items[first + kJobItem].collapsed);
+        jobsTree->setExpanded(jobsModel->indexOf(first + kJobStatus), !items[first + kJobStatus].collapsed);
+    }
+}
+
+void FilesPage::addFiles(const QStringList &paths, int qFiles)
+{
+    if (paths.isEmpty()) return;
+    static_cast<void>(Gui_AddIQ(session, qFiles, ToStrings(paths)));
+}
+
+void FilesPage::addSelectedFiles() { addFiles(folderView->selectedFiles(), 0); }
+
+void FilesPage::removeCurrentJob()
+{
+    const int item = jobsModel->itemOf(jobsTree->currentIndex());
+    if (item >= 0) static_cast<void>(onFilesTree(session, item - item % kItemsPerJob));
+}
+
+void FilesPage::pressJobCell(const QModelIndex &index)
+{
+    if (index.column() != 1) return;
+    const int item = jobsModel->itemOf(index);
+    if (item < 0) return;
+    switch (session.jobs.items[item].cell) {
+    case JobCell::Remove: static_cast<void>(onFilesTree(session, item)); break;
+    case JobCell::File: chooseJobFile(item); break;
+    case JobCell::Plain:
+    case JobCell::Progress: break;
+    }
+}
+
+void FilesPage::chooseJobFile(int item)
+{
+    if (!Gui_ControlTakesInput(session.views, "TREE")) return;
+    const QString current = QString::fromStdString(session.jobs.items[item].value);
+    FileRequest request;
+    if (current.isEmpty()) {
+        request.directory = folderView->currentDirectory();
+    } else {
+        const QFileInfo file(current);
+        request.directory = file.absolutePath();
+        request.fileName = file.fileName();
+    }
+    if (item % kItemsPerJob == kJobOutput) {
+        request.title = "Please define the output file";
+        request.filter = "*.wv";
+        request.save = true;
+    } else {
+        request.title = "Please define the input file";
+    }
+    if (const std::optional<QString> chosen = dialogs.selectFile(this, request))
+        static_cast<void>(Gui_SetJobPath(session, item, chosen->toStdString()));
+}
+
+void FilesPage::selectOutputSource(int index)
+{
+    if (index == kOutputUserDefined) {
+        chooseOutputDirectory();
+    } else {
+        static_cast<void>(Gui_SetOutputDirectory(session, nullptr));
+    }
+    refreshJobs();  // a refused choice shows the state in hand again
+}
+
+void FilesPage::chooseOutputDirectory()
+{
+    if (!Gui_ControlTakesInput(session.views, "BUTTON_OUTPUT")) return;
+    const QString start = session.jobs.outputDirectory.empty()
+                              ? folderView->currentDirectory()
+                              : QString::fromStdString(session.jobs.outputDirectory);
+    const std::optional<QString> chosen = dialogs.selectDirectory(this, "Select output directory", start);
+    if (chosen) {
+        const std::string directory = chosen->toStdString();
+        static_cast<void>(Gui_SetOutputDirectory(session, &directory));
+    } else {
+        static_cast<void>(Gui_SetOutputDirectory(session, nullptr));
+    }
+}
+
+void FilesPage::refreshJobs()
+{
+    jobsModel->refresh();
+    const JobList &jobs = session.jobs;
+    outputSource->setCurrentIndex(jobs.outputSource);
+    const QString directory = QString::fromStdString(jobs.outputDirectory);
+    outputDirectory->setText(directory);
+    outputDirectory->setToolTip(directory);
+    outputDirectory->setVisible(jobs.outputSource == kOutputUserDefined);
+    outputButton->setVisible(jobs.outputSource == kOutputUserDefined);
+    overwrite->setChecked(jobs.overwriteProtection != 0);
+    const AddButtonsView &add = session.views.addButtons;
+    addIq->setVisible(add.addIqVisible);
+    addI->setVisible(add.addIVisible);
+    addQ->setVisible(add.addQVisible);
+    if (jobs.activeItem >= 0 && jobs.activeItem < static_cast<int>(jobs.items.size()))
+        jobsTree->scrollTo(jobsModel->indexOf(jobs.activeItem));
+}
+
+void FilesPage::refreshHint() { addFilesHere->setVisible(session.views.hints.addFilesHereVisible); }
+
+void FilesPage::refreshBrowser() { folderView->refresh(); }
+
+void FilesPage::applyLocks()
+{
+    const ViewState &views = session.views;
+    for (QWidget *control : std::initializer_list<QWidget *>{outputButton, addQ, addI, addIq, outputSource, overwrite,
+                                                             refreshButton})
+        control->setEnabled(Gui_ControlTakesInput(views, control->objectName().toStdString()));
+    folderView->setLocked(!Gui_ControlTakesInput(views, "BROWSER"));
+    // TREE keeps showing progress in full colour; core refuses its clicks while locked.
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The "Files" page: the folder view to pick input files from, the add buttons, the output
+// directory and overwrite protection, and the jobs tree with each job's files, status and
+// results.
+
+#include <QWidget>
+
+#include "session/session.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+class Dialogs;
+class FolderView;
+class JobsModel;
+
+class FilesPage : public QWidget {
+    Q_OBJECT
+public:
+    FilesPage(Session &session, Dialogs &dialogs, QWidget *parent = nullptr);
+
+    // Adds files as jobs, as the add button adds the browser's selection (qFiles 1: Q files).
+    void addFiles(const QStringList &paths, int qFiles = 0);
+    void addSelectedFiles();     // the visible add button: IQ, or I files
+    void removeCurrentJob();
+
+    void refreshJobs();
+    void refreshHint();
+    void refreshBrowser();
+    void applyLocks();
+    FolderView *browser() const { return folderView; }
+
+private:
+    QWidget *buildControls();
+    void buildJobsTree();
+    void restoreExpanded();
+    void pressJobCell(const QModelIndex &index);
+    void chooseJobFile(int item);
+    void chooseOutputDirectory();
+    void selectOutputSource(int index);
+
+    Session &session;
+    Dialogs &dialogs;
+    FolderView *folderView;
+    QComboBox *outputSource;
+    QLineEdit *outputDirectory;
+    QPushButton *outputButton;
+    QCheckBox *overwrite;
+    QPushButton *addIq;
+    QPushButton *addI;
+    QPushButton *addQ;
+    QPushButton *refreshButton;
+    QTreeView *jobsTree;
+    JobsModel *jobsModel;
+    QLabel *addFilesHere;
+};

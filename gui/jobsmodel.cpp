@@ -1,0 +1,209 @@
+#include "gui/jobsmodel.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+
+#include "gui/cellstyle.h"
+#include "session/session.h"
+
+namespace {
+
+constexpr int kChildRows = 4;  // under a job item, and under a status item
+const QColor kRemoveLinkText(160, 0, 0);
+const QColor kProgressTrough(220, 220, 220);
+
+int OffsetOf(int item) { return item % kItemsPerJob; }
+int JobItemOf(int item) { return item - OffsetOf(item); }
+bool HasChildren(int item) { return OffsetOf(item) == kJobItem || OffsetOf(item) == kJobStatus; }
+
+// The row of an item under its parent: job items by job number, the others by offset.
+int RowOf(int item)
+{
+    const int offset = OffsetOf(item);
+    if (offset == kJobItem) return item / kItemsPerJob;
+    return offset <= kJobStatus ? offset - kJobInput : offset - kJobConvertedSamples;
+}
+
+// The progress of a status item's value, while the value is a number.
+QVariant ProgressOf(const JobTreeItem &item)
+{
+    bool isNumber = false;
+    const double progress = QString::fromStdString(item.value).toDouble(&isNumber);
+    if (!isNumber) return QVariant();
+    return qBound(0, qRound(progress), 100);
+}
+
+QStyle *StyleOf(const QStyleOptionViewItem &option)
+{
+    return option.widget ? option.widget->style() : QApplication::style();
+}
+
+QVariant DisplayText(const JobTreeItem &item, int column)
+{
+    if (column == JobsModel::kLabelColumn) return QString::fromStdString(item.label);
+    if (item.cell == JobCell::Remove) return QStringLiteral("Remove");
+    return QString::fromStdString(item.value);
+}
+
+QVariant Decoration(const JobTreeItem &item, int itemIndex, int column)
+{
+    if (column != JobsModel::kLabelColumn || !HasChildren(itemIndex)) return QVariant();
+    const QIcon image = Gui_JobImage(item.image);
+    return image.isNull() ? QVariant() : QVariant(image);
+}
+
+QVariant Foreground(const JobTreeItem &item, int column)
+{
+    if (column == JobsModel::kValueColumn && item.valueDimmed) return Gui_DimmedText(item.background);
+    return Gui_ReadableText(item.background);
+}
+
+}  // namespace
+
+JobsModel::JobsModel(const Session &session, QObject *parent)
+    : QAbstractItemModel(parent), session_(session), itemCount_(static_cast<int>(session.jobs.items.size()))
+{
+}
+
+QModelIndex JobsModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (!hasIndex(row, column, parent)) return QModelIndex();
+    // A job item's children follow it directly, and so do the status item's.
+    const int item = parent.isValid() ? itemOf(parent) + 1 + row : row * kItemsPerJob;
+    return createIndex(row, column, static_cast<quintptr>(item));
+}
+
+QModelIndex JobsModel::parent(const QModelIndex &child) const
+{
+    if (!child.isValid()) return QModelIndex();
+    const int item = itemOf(child);
+    const int offset = OffsetOf(item);
+    if (offset == kJobItem) return QModelIndex();
+    return indexOf(offset <= kJobStatus ? JobItemOf(item) : JobItemOf(item) + kJobStatus);
+}
+
+int JobsModel::rowCount(const QModelIndex &parent) const
+{
+    if (!parent.isValid()) return itemCount_ / kItemsPerJob;
+    if (parent.column() != kLabelColumn) return 0;
+    return HasChildren(itemOf(parent)) ? kChildRows : 0;
+}
+
+int JobsModel::columnCount(const QModelIndex &) const { return 2; }
+
+QVariant JobsModel::data(const QModelIndex &index, int role) const
+{
+    const int itemIndex = itemOf(index);
+    if (itemIndex < 0 || itemIndex >= static_cast<int>(session_.jobs.items.size())) return QVariant();
+    const JobTreeItem &item = session_.jobs.items[itemIndex];
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole: return DisplayText(item, column);
+    case Qt::DecorationRole: return Decoration(item, itemIndex, column);
+    case Qt::ToolTipRole: return ToolTip(item, column);
+    case Qt::BackgroundRole: return Gui_BackgroundRole(item.background);
+    case Qt::ForegroundRole: return Foreground(item, column);
+    case CellKindRole: return static_cast<int>(item.cell);
+    case ProgressRole:
+        // A bar only while the job runs: a finished job shows its image instead.
+        return column == kValueColumn && item.cell == JobCell::Progress && item.image == -1 ? ProgressOf(item)
+                                                                                             : QVariant();
+    default: return QVariant();
+    }
+}
+
+QVariant JobsModel::ToolTip(const JobTreeItem &item, int column) const
+{
+    if (column != kValueColumn) return QVariant();
+    // While a run has the job controls locked, presses do nothing: no hints then.
+    const bool takesInput = !Session_Locked(session_);
+    const QString path = QString::fromStdString(item.value);
+    switch (item.cell) {
+    case JobCell::Remove: return takesInput ? QVariant(QStringLiteral("Remove this job")) : QVariant();
+    case JobCell::File:
+        if (!takesInput) return path.isEmpty() ? QVariant() : QVariant(path);
+        return path.isEmpty() ? QStringLiteral("Click to choose a file") : path + QStringLiteral("\nClick to choose another file");
+    case JobCell::Plain:
+    case JobCell::Progress: return QVariant();
+    }
+    return QVariant();
+}
+
+QVariant JobsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QVariant();
+    return section == kLabelColumn ? QStringLiteral("Conversion jobs") : QString();
+}
+
+void JobsModel::refresh()
+{
+    const int itemCount = static_cast<int>(session_.jobs.items.size());
+    if (itemCount != itemCount_) {
+        beginResetModel();
+        itemCount_ = itemCount;
+        endResetModel();
+        return;
+    }
+    const int topRows = rowCount();
+    if (topRows > 0) emit dataChanged(index(0, kLabelColumn), index(topRows - 1, kValueColumn));
+}
+
+int JobsModel::itemOf(const QModelIndex &index) const
+{
+    return index.isValid() ? static_cast<int>(index.internalId()) : -1;
+}
+
+QModelIndex JobsModel::indexOf(int item, int column) const
+{
+    if (item < 0 || item >= itemCount_) return QModelIndex();
+    return createIndex(RowOf(item), column, static_cast<quintptr>(item));
+}
+
+void JobsDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QStyleOptionViewItem cell(option);
+    initStyleOption(&cell, index);
+    const auto kind = static_cast<JobCell>(index.data(JobsModel::CellKindRole).toInt());
+    const QVariant progress = index.data(JobsModel::ProgressRole);
+    const bool isValueCell = index.column() == JobsModel::kValueColumn;
+    const bool isProgress = isValueCell && kind == JobCell::Progress && progress.isValid();
+    const bool isRemove = isValueCell && kind == JobCell::Remove;
+    if (isValueCell && kind == JobCell::File) cell.textElideMode = Qt::ElideMiddle;
+
+    // The text rect of the cell as the style lays it out, before the text is taken away.
+    const QRect textRect = StyleOf(cell)->subElementRect(QStyle::SE_ItemViewItemText, &cell, cell.widget);
+    if (isProgress || isRemove) cell.text.clear();
+    StyleOf(cell)->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
+    if (isProgress) PaintProgress(painter, cell, progress.toInt());
+    if (isRemove) {
+        // The style draws item text inset by this margin; the link lines up with the paths.
+        const int margin = StyleOf(cell)->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, cell.widget) + 1;
+        cell.rect = textRect.adjusted(margin, 0, -margin, 0);
+        PaintRemoveLink(painter, cell);
+    }
+}
+
+void JobsDelegate::PaintProgress(QPainter *painter, const QStyleOptionViewItem &option, int percent) const
+{
+    const QRect bar = option.rect.adjusted(4, 2, -4, -2);
+    if (bar.width() <= 0 || bar.height() <= 0) return;
+    painter->save();
+    painter->fillRect(bar, kProgressTrough);
+    painter->fillRect(QRect(bar.topLeft(), QSize(bar.width() * percent / 100, bar.height())), Gui_ToQColor(kTraceI));
+    painter->setPen(Qt::black);
+    painter->setFont(option.font);
+    painter->drawText(bar, Qt::AlignCenter, QStringLiteral("%1 %").arg(percent));
+    painter->restore();
+}
+
+void JobsDelegate::PaintRemoveLink(QPainter *painter, const QStyleOptionViewItem &option) const
+{
+    QFont font = option.font;
+    font.setUnderline(true);
+    painter->save();
+    painter->setFont(font);
+    painter->setPen(kRemoveLinkText);
+    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Remove"));
+    painter->restore();
+}

@@ -1,0 +1,290 @@
+#include "gui/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeySequence>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/startup.h"
+#include "conversion/guilock.h"
+#include "gui/aboutpanel.h"
+#include "gui/analysispages.h"
+#include "gui/cellstyle.h"
+#include "gui/configurationarea.h"
+#include "gui/conversionbridge.h"
+#include "gui/dialogs.h"
+#include "gui/filespage.h"
+#include "gui/statuslogmodel.h"
+
+namespace {
+
+// The main panel at the smallest window: the pages take 640 px of the width and everything
+// but the status area's 200 px of the height; the configuration area and the status area keep
+// their size when the window grows.
+constexpr int kPagesWidth = 640;
+constexpr int kConfigurationWidth = 380;
+constexpr int kUpperHeight = 510;
+constexpr int kStatusHeight = 200;
+constexpr int kConvertColumnWidth = 220;
+
+}  // namespace
+
+MainWindow::MainWindow(Session &session, Dialogs &dialogs, QWidget *parent)
+    : QMainWindow(parent), session(session), dialogs(dialogs)
+{
+    setWindowTitle(kWindowTitle);
+    setWindowIcon(QIcon(Gui_LogoPixmap(64, 2.0)));
+    setMinimumSize(kMinimumWindowWidth, kMinimumWindowHeight);
+    resize(kMinimumWindowWidth, kMinimumWindowHeight);
+    bridge = new ConversionBridge(session, this);
+    redrawTimer = new QTimer(this);
+    redrawTimer->setSingleShot(true);
+    redrawTimer->setInterval(0);
+    connect(redrawTimer, &QTimer::timeout, this, &MainWindow::redrawPending);
+
+    stack = new QStackedWidget;
+    panel = buildPanel();
+    about = new AboutPanel;
+    stack->addWidget(panel);
+    stack->addWidget(about);
+    setCentralWidget(stack);
+    connect(about, &AboutPanel::closeRequested, this, &MainWindow::showPanel);
+    addShortcuts();
+
+    session.onChange = [this](SessionChange change) { sessionChanged(change); };
+    refreshConvertButton();
+    applyLocks();
+}
+
+MainWindow::~MainWindow()
+{
+    session.onChange = nullptr;
+    delete bridge;  // waits for a running worker before the widgets go
+}
+
+QWidget *MainWindow::buildPanel()
+{
+    tabs = new QTabWidget;
+    tabs->setObjectName("TAB");
+    filesPage = new FilesPage(session, dialogs);
+    metadataPage = new MetadataPage(session);
+    iqPage = new IqPage(session);
+    signalProcessingPage = new SignalProcessingPage(session);
+    tabs->addTab(filesPage, "Files");
+    tabs->addTab(metadataPage, "Metadata Analysis");
+    tabs->addTab(iqPage, "IQ Analysis");
+    tabs->addTab(signalProcessingPage, "Signal Processing");
+    connect(tabs, &QTabWidget::currentChanged, this, [this](int index) { this->session.views.activeTab = index; });
+    configurationArea = new ConfigurationArea(session, dialogs);
+    configurationArea->setMinimumWidth(300);
+
+    verticalSplitter = new QSplitter(Qt::Horizontal);
+    verticalSplitter->setObjectName("SPLITTER_VERTICAL");
+    verticalSplitter->setChildrenCollapsible(false);
+    verticalSplitter->addWidget(tabs);
+    verticalSplitter->addWidget(configurationArea);
+    verticalSplitter->setStretchFactor(0, 1);
+    verticalSplitter->setStretchFactor(1, 0);
+    verticalSplitter->setSizes({kPagesWidth, kConfigurationWidth});
+
+    horizontalSplitter = new QSplitter(Qt::Vertical);
+    horizontalSplitter->setObjectName("SPLITTER_HORIZONTAL");
+    horizontalSplitter->setChildrenCollapsible(false);
+    horizontalSplitter->addWidget(verticalSplitter);
+    horizontalSplitter->addWidget(buildStatusArea());
+    horizontalSplitter->setStretchFactor(0, 1);
+    horizontalSplitter->setStretchFactor(1, 0);
+    horizontalSplitter->setSizes({kUpperHeight, kStatusHeight});
+
+    auto *mainPanel = new QWidget;
+    mainPanel->setObjectName("PANEL");
+    auto *layout = new QVBoxLayout(mainPanel);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(horizontalSplitter);
+    return mainPanel;
+}
+
+QWidget *MainWindow::buildStatusArea()
+{
+    statusView = new QTableView;
+    statusView->setObjectName("TABLE_STATUS");
+    statusModel = new StatusLogModel(session, statusView);
+    statusView->setModel(statusModel);
+    statusView->verticalHeader()->hide();
+    statusView->verticalHeader()->setDefaultSectionSize(20);
+    statusView->horizontalHeader()->resizeSection(0, 26);
+    statusView->horizontalHeader()->resizeSection(1, 70);
+    statusView->horizontalHeader()->setStretchLastSection(true);
+    statusView->setSelectionMode(QAbstractItemView::NoSelection);
+    statusView->setShowGrid(false);
+    statusView->setWordWrap(false);
+    auto *statusBox = new QGroupBox("Status");
+    auto *statusLayout = new QVBoxLayout(statusBox);
+    statusLayout->setContentsMargins(4, 4, 4, 4);
+    statusLayout->addWidget(statusView);
+
+    convertButton = new QPushButton;
+    convertButton->setObjectName("BUTTON_CONVERT");
+    convertButton->setToolTip("Converts every job of the list (Ctrl+Return)");
+    convertButton->setMinimumHeight(64);
+    QFont font = convertButton->font();
+    font.setBold(true);
+    convertButton->setFont(font);
+    aboutButton = new QPushButton(style()->standardIcon(QStyle::SP_MessageBoxInformation), "About");
+    aboutButton->setObjectName("BUTTON_ABOUT");
+    connect(convertButton, &QPushButton::clicked, this, &MainWindow::convert);
+    connect(aboutButton, &QPushButton::clicked, this, &MainWindow::showAbout);
+
+    auto *column = new QVBoxLayout;
+    column->addSpacing(8);
+    column->addWidget(convertButton);
+    column->addStretch();
+    column->addWidget(aboutButton);
+    auto *area = new QWidget;
+    area->setMinimumHeight(120);
+    auto *layout = new QHBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(statusBox, 1);
+    auto *columnWidget = new QWidget;
+    columnWidget->setFixedWidth(kConvertColumnWidth);
+    columnWidget->setLayout(column);
+    layout->addWidget(columnWidget);
+    return area;
+}
+
+void MainWindow::addShortcuts()
+{
+    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, configurationArea,
+            &ConfigurationArea::save);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this), &QShortcut::activated, this,
+            &MainWindow::convert);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Enter), this), &QShortcut::activated, this,
+            &MainWindow::convert);
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, filesPage, &FilesPage::addSelectedFiles);
+}
+
+void MainWindow::showPlaced()
+{
+    const WindowPlacement &window = session.views.window;
+    if (session.views.restoreWindow) setGeometry(window.left, window.top, window.width, window.height);
+    if (session.views.restoreWindow && window.maximized) {
+        showMaximized();
+    } else {
+        show();
+    }
+}
+
+WindowPlacement MainWindow::placement() const
+{
+    const QRect geometry = normalGeometry().isValid() ? normalGeometry() : this->geometry();
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    const int monitor = static_cast<int>(screens.indexOf(screen()));
+    return {.monitorId = std::max(monitor, 0),
+            .left = geometry.x(),
+            .width = geometry.width(),
+            .top = geometry.y(),
+            .height = geometry.height(),
+            .maximized = isMaximized()};
+}
+
+void MainWindow::addFiles(const QStringList &paths)
+{
+    QStringList absolute;
+    for (const QString &path : paths) absolute << QFileInfo(path).absoluteFilePath();
+    filesPage->addFiles(absolute);
+}
+
+void MainWindow::convert() { bridge->convert(); }
+
+void MainWindow::showAbout() { stack->setCurrentWidget(about); }
+
+void MainWindow::showPanel() { stack->setCurrentWidget(panel); }
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    bridge->abortAndFinish();
+    const Confirm confirm = [this](const std::string &question) {
+        return dialogs.confirm(this, QString::fromStdString(question));
+    };
+    if (App_CloseSession(session, confirm, placement())) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::sessionChanged(SessionChange change)
+{
+    pending.set(static_cast<size_t>(change));
+    redrawTimer->start();
+}
+
+void MainWindow::redrawPending()
+{
+    const std::bitset<16> changes = pending;
+    pending.reset();
+    for (size_t change = 0; change < changes.size(); ++change)
+        if (changes.test(change)) redraw(static_cast<SessionChange>(change));
+}
+
+void MainWindow::redraw(SessionChange change)
+{
+    switch (change) {
+    case SessionChange::ConfigurationTree: configurationArea->refreshTree(); break;
+    case SessionChange::ConfigurationList: configurationArea->refreshList(); break;
+    case SessionChange::Jobs: filesPage->refreshJobs(); break;
+    case SessionChange::StatusLog:
+        statusModel->refresh();
+        statusView->scrollToBottom();
+        break;
+    case SessionChange::Metadata: metadataPage->refresh(); break;
+    case SessionChange::IqPage:
+    case SessionChange::TextMode: iqPage->refresh(); break;
+    case SessionChange::SignalProcessingPage: signalProcessingPage->refresh(); break;
+    case SessionChange::ConvertButton: refreshConvertButton(); break;
+    case SessionChange::ActiveTab: tabs->setCurrentIndex(session.views.activeTab); break;
+    case SessionChange::Hints:
+        filesPage->refreshHint();
+        metadataPage->refreshHint();
+        iqPage->refreshHint();
+        signalProcessingPage->refreshHint();
+        break;
+    case SessionChange::Locks: applyLocks(); break;
+    case SessionChange::BrowserRefresh: filesPage->refreshBrowser(); break;
+    }
+}
+
+void MainWindow::refreshConvertButton()
+{
+    const ConvertButtonView &view = session.views.convert;
+    convertButton->setText(QString::fromStdString(view.label));
+    const QColor background = Gui_ToQColor(view.color);
+    const QColor text = Gui_ReadableText(view.color);
+    convertButton->setStyleSheet(QString("QPushButton { background-color: %1; color: %2; border: 1px solid "
+                                         "rgb(120, 120, 120); border-radius: 4px; padding: 6px; }"
+                                         "QPushButton:hover { border-color: rgb(40, 40, 40); }"
+                                         "QPushButton:pressed { background-color: %3; }")
+                                     .arg(background.name(), text.name(), background.darker(115).name()));
+    convertButton->setEnabled(view.operable);
+}
+
+void MainWindow::applyLocks()
+{
+    tabs->tabBar()->setEnabled(Gui_ControlTakesInput(session.views, "TAB"));
+    configurationArea->applyLocks();
+    filesPage->applyLocks();
+}

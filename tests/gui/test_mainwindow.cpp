@@ -1,0 +1,315 @@
+// The main window driven as a user drives it: by objectName, with clicks and typing.
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTreeView>
+#include <filesystem>
+
+#include "conversion/jobs.h"
+#include "gui/configtreemodel.h"
+#include "gui/jobsmodel.h"
+#include "gui/splash.h"
+#include "guitest.h"
+
+using testsupport::TempDir;
+
+namespace {
+
+const std::string kExamples = QUELVOR_SOURCE_DIR "/examples";
+
+void CopyExampleConfiguration(const std::string &dir)
+{
+    std::filesystem::copy_file(kExamples + "/tone16.pnx", dir + "/tone16.pnx");
+}
+
+// Opens the editor of an item's Value cell, types `text` (or picks it from the list) and
+// commits it, as a user does.
+void EditTreeCell(QTreeView *tree, int item, const QString &text)
+{
+    auto *model = static_cast<ConfigurationTreeModel *>(tree->model());
+    const QModelIndex index = model->indexOf(item, 1);
+    tree->scrollTo(index);
+    tree->setCurrentIndex(index);
+    tree->edit(index);
+    QWidget *editor = QApplication::focusWidget();
+    ASSERT_NE(editor, nullptr);
+    if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+        const int entry = combo->findText(text);
+        ASSERT_GE(entry, 0) << text.toStdString();
+        combo->setCurrentIndex(entry);
+        emit combo->activated(entry);
+    } else {
+        auto *line = qobject_cast<QLineEdit *>(editor);
+        ASSERT_NE(line, nullptr);
+        line->selectAll();
+        QTest::keyClicks(line, text);
+        QTest::keyClick(line, Qt::Key_Return);
+    }
+    WindowFixture::settle();
+}
+
+QString StatusText(WindowFixture &fixture, int fromEnd = 1)
+{
+    QAbstractItemModel *model = fixture.find<QTableView>("TABLE_STATUS")->model();
+    return model->index(model->rowCount() - fromEnd, 2).data().toString();
+}
+
+void ClickJobCell(WindowFixture &fixture, int item)
+{
+    auto *tree = fixture.find<QTreeView>("TREE");
+    auto *model = static_cast<JobsModel *>(tree->model());
+    const QModelIndex index = model->indexOf(item, 1);
+    tree->scrollTo(index);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
+    WindowFixture::settle();
+}
+
+std::string JobStatus(const Session &session, int job) { return session.jobs.items[job * kItemsPerJob + kJobStatus].label; }
+
+bool Idle(Session &session) { return Gui_GetConversionRunning(session.run) == kRunIdle; }
+
+}  // namespace
+
+TEST(MainWindow, TreeEditsShowFaultMarksAndBranchCounts)
+{
+    WindowFixture fixture;
+    auto *tree = fixture.find<QTreeView>("TREE_CONFIGURATION");
+    auto *model = static_cast<ConfigurationTreeModel *>(tree->model());
+    const TreeItem &taps = fixture.session.tree.items[kItemTaps];
+    EXPECT_FALSE(model->flags(model->indexOf(kItemTaps, 1)) & Qt::ItemIsEditable);  // no filter yet
+
+    EditTreeCell(tree, kItemFilterType, "Blackman Window");
+    EXPECT_EQ(fixture.session.tree.items[kItemFilterType].value, "Blackman Window");
+    EditTreeCell(tree, kItemTaps, "5");
+    EXPECT_EQ(taps.value, "5");
+    EXPECT_EQ(taps.faultImage, 0);
+    EXPECT_EQ(model->indexOf(kItemTaps, 0).data(Qt::ToolTipRole).toString(),
+              "Integer value between 10 and 1024 expected");
+    EXPECT_FALSE(model->indexOf(kItemTaps, 0).data(Qt::DecorationRole).isNull());
+    EXPECT_EQ(model->indexOf(kItemSignalProcessing, 1).data().toString(), "2 faults");  // taps and cut-off
+
+    EditTreeCell(tree, kItemTaps, "100");
+    EditTreeCell(tree, kItemCutoff, "0.2");
+    EXPECT_EQ(taps.faultImage, -1);
+    EXPECT_TRUE(model->indexOf(kItemSignalProcessing, 0).data(Qt::DecorationRole).isNull());
+    EXPECT_EQ(model->indexOf(kItemSignalProcessing, 1).data().toString(), "");
+}
+
+TEST(MainWindow, SavedConfigurationAndWindowComeBackAtTheNextStart)
+{
+    TempDir keep;
+    std::string dir;
+    {
+        WindowFixture fixture;
+        dir = fixture.configDir.path().string();
+        auto *name = fixture.find<QLineEdit>("STRING_CONFIGURATION");
+        name->selectAll();
+        QTest::keyClicks(name, "Bench 1");
+        EditTreeCell(fixture.find<QTreeView>("TREE_CONFIGURATION"), kItemFilterType, "Hanning Window");
+        EXPECT_EQ(fixture.find<QLabel>("TEXT_CONFIGURATION")->text(), "Configuration - unsaved");
+        QTest::keySequence(fixture.window.get(), QKeySequence::Save);
+        fixture.settle();
+        EXPECT_TRUE(std::filesystem::exists(dir + "/Bench 1.pnx"));
+        EXPECT_FALSE(fixture.find<QPushButton>("BUTTON_SAVE")->isEnabled());
+        EXPECT_EQ(fixture.find<QLabel>("TEXT_CONFIGURATION")->text(), "Configuration");
+        EXPECT_EQ(fixture.find<QComboBox>("RING_CONFIGURATION")->currentText(), "Bench 1");
+        fixture.window->resize(1100, 760);
+        fixture.settle();
+        EXPECT_TRUE(fixture.window->close());
+        std::filesystem::copy(dir, keep.path(), std::filesystem::copy_options::recursive);
+    }
+    WindowFixture again([&](const std::string &newDir) {
+        std::filesystem::copy(keep.path(), newDir, std::filesystem::copy_options::recursive);
+    });
+    EXPECT_EQ(again.find<QComboBox>("RING_CONFIGURATION")->currentText(), "Bench 1");
+    EXPECT_EQ(again.find<QLineEdit>("STRING_CONFIGURATION")->text(), "Bench 1");
+    EXPECT_EQ(again.session.tree.items[kItemFilterType].value, "Hanning Window");
+    EXPECT_TRUE(again.find<QPushButton>("BUTTON_DELETE")->isEnabled());
+    EXPECT_TRUE(again.session.views.restoreWindow);
+    EXPECT_EQ(again.session.views.window.width, 1100);
+    EXPECT_EQ(again.session.views.window.height, 760);
+}
+
+TEST(MainWindow, CloseAsksAboutUnsavedChangesAndStaysWhenTheSaveFails)
+{
+    {  // "New" closes without a question
+        WindowFixture fixture;
+        EXPECT_TRUE(fixture.window->close());
+        EXPECT_TRUE(fixture.dialogs.asked.isEmpty());
+    }
+    {  // No: closes, the stored configuration keeps its content
+        WindowFixture fixture(CopyExampleConfiguration);
+        const std::string stored = testsupport::ReadFile(fixture.configDir.file("tone16.pnx"));
+        EditTreeCell(fixture.find<QTreeView>("TREE_CONFIGURATION"), kItemMirror, "Yes");
+        fixture.dialogs.confirmations = {false};
+        EXPECT_TRUE(fixture.window->close());
+        EXPECT_EQ(fixture.dialogs.asked, QStringList{"Do you want to save the changed configuration?"});
+        EXPECT_EQ(testsupport::ReadFile(fixture.configDir.file("tone16.pnx")), stored);
+    }
+    {  // Yes, but the directory is gone and a file stands in its place: the window stays
+        WindowFixture fixture(CopyExampleConfiguration);
+        EditTreeCell(fixture.find<QTreeView>("TREE_CONFIGURATION"), kItemMirror, "Yes");
+        const std::string dir = fixture.configDir.path().string();
+        std::filesystem::remove_all(dir);
+        testsupport::WriteFile(dir, "not a directory");
+        fixture.dialogs.confirmations = {true};
+        EXPECT_FALSE(fixture.window->close());
+        fixture.settle();
+        EXPECT_TRUE(fixture.window->isVisible());
+        EXPECT_TRUE(StatusText(fixture).contains("Could not create file.")) << StatusText(fixture).toStdString();
+        std::filesystem::remove(dir);
+        std::filesystem::create_directory(dir);
+    }
+}
+
+TEST(MainWindow, FilesBecomeJobsWhoseCellsOpenDialogsAndRemoveThem)
+{
+    TempDir data;
+    testsupport::WriteFile(data.file("big.bin"), std::string(2000, '\1'));
+    testsupport::WriteFile(data.file("small.bin"), std::string(500, '\1'));
+    WindowFixture fixture;
+    auto *hint = fixture.find<QLabel>("TEXT_ADD_FILES_HERE");
+    EXPECT_TRUE(hint->isVisible());
+    fixture.click("BUTTON_CONVERT");
+    EXPECT_EQ(StatusText(fixture), "No conversion jobs defined");
+
+    fixture.window->addFiles({QString::fromStdString(data.file("small.bin")), QString::fromStdString(data.file("big.bin"))});
+    fixture.settle();
+    EXPECT_EQ(StatusText(fixture), "File size <1kB: small.bin");
+    auto *tree = fixture.find<QTreeView>("TREE");
+    EXPECT_EQ(tree->model()->rowCount(), 1);
+    EXPECT_FALSE(hint->isVisible());
+    EXPECT_EQ(Gui_JobOutput(fixture.session.jobs, 0), data.file("big.bin") + ".wv");
+
+    const QString chosen = QString::fromStdString(data.file("elsewhere.wv"));
+    fixture.dialogs.files = {chosen};
+    ClickJobCell(fixture, kJobOutput);
+    EXPECT_EQ(fixture.dialogs.asked.last(), "Please define the output file");
+    EXPECT_EQ(Gui_JobOutput(fixture.session.jobs, 0), chosen.toStdString());
+    fixture.dialogs.files = {QString()};  // cancelled: nothing changes
+    ClickJobCell(fixture, kJobInput);
+    EXPECT_EQ(Gui_JobInput(fixture.session.jobs, 0), data.file("big.bin"));
+
+    ClickJobCell(fixture, kJobItem);
+    EXPECT_EQ(tree->model()->rowCount(), 0);
+    EXPECT_TRUE(hint->isVisible());
+}
+
+TEST(MainWindow, ConvertsJobsWithTheControlsLockedMeanwhile)
+{
+    TempDir data;
+    for (const char *name : {"a.bin", "b.bin"}) std::filesystem::copy_file(kExamples + "/tone16.bin", data.file(name));
+    WindowFixture fixture(CopyExampleConfiguration);
+    fixture.window->addFiles({QString::fromStdString(data.file("a.bin")), QString::fromStdString(data.file("b.bin"))});
+    fixture.settle();
+    fixture.find<QTabWidget>("TAB")->setCurrentIndex(2);
+
+    fixture.click("BUTTON_CONVERT");
+    auto *convert = fixture.find<QPushButton>("BUTTON_CONVERT");
+    auto *tree = fixture.find<QTreeView>("TREE_CONFIGURATION");
+    if (!Idle(fixture.session)) {  // the run may already be over on a fast machine
+        EXPECT_EQ(fixture.find<QTabWidget>("TAB")->currentIndex(), 0);
+        EXPECT_FALSE(fixture.find<QTabWidget>("TAB")->tabBar()->isEnabled());
+        EXPECT_FALSE(fixture.find<QPushButton>("BUTTON_ADD_IQ")->isEnabled());
+        EXPECT_FALSE(fixture.find<QComboBox>("RING_CONFIGURATION")->isEnabled());
+        EXPECT_FALSE(tree->model()->flags(static_cast<ConfigurationTreeModel *>(tree->model())->indexOf(kItemMirror, 1)) &
+                     Qt::ItemIsEditable);
+        EXPECT_TRUE(convert->isEnabled());
+        EXPECT_TRUE(fixture.find<QPushButton>("BUTTON_ABOUT")->isEnabled());
+    }
+    ASSERT_TRUE(fixture.waitFor([&] { return Idle(fixture.session); }));
+    EXPECT_EQ(JobStatus(fixture.session, 0), "Status: Done");
+    EXPECT_EQ(JobStatus(fixture.session, 1), "Status: Done");
+    EXPECT_TRUE(std::filesystem::exists(data.file("b.bin.wv")));
+    EXPECT_EQ(convert->text(), "Start conversion jobs");
+    EXPECT_TRUE(fixture.find<QTabWidget>("TAB")->tabBar()->isEnabled());
+    EXPECT_TRUE(fixture.find<QPushButton>("BUTTON_ADD_IQ")->isEnabled());
+}
+
+TEST(MainWindow, SecondPressAbortsAndCloseDuringARunKeepsTheStatuses)
+{
+    TempDir data;
+    testsupport::MakeSparseFile(data.file("long.bin"), int64_t{1} << 30);
+    WindowFixture fixture;
+    testsupport::Edit(fixture.session, "headerSource", "User");
+    testsupport::Edit(fixture.session, "headerValue", "0");
+    testsupport::Edit(fixture.session, "trailerSource", "User");
+    testsupport::Edit(fixture.session, "trailerValue", "0");
+    testsupport::Edit(fixture.session, "commentSource", "User");
+    testsupport::Edit(fixture.session, "commentBegin", "long");
+    testsupport::Edit(fixture.session, "samplerateSource", "User");
+    testsupport::Edit(fixture.session, "samplerateValue", "1.0");
+    fixture.window->addFiles({QString::fromStdString(data.file("long.bin"))});
+    fixture.settle();
+
+    auto *convert = fixture.find<QPushButton>("BUTTON_CONVERT");
+    QTest::mouseClick(convert, Qt::LeftButton);
+    QTest::mouseClick(convert, Qt::LeftButton);
+    fixture.settle();
+    EXPECT_EQ(convert->text(), "Aborting conversion jobs...");
+    EXPECT_FALSE(convert->isEnabled());
+    EXPECT_TRUE(convert->styleSheet().contains(QColor(255, 255, 200).name()));
+    ASSERT_TRUE(fixture.waitFor([&] { return Idle(fixture.session); }));
+    EXPECT_EQ(JobStatus(fixture.session, 0), "Status: Aborted");
+    EXPECT_FALSE(std::filesystem::exists(data.file("long.bin.wv")));
+    EXPECT_TRUE(convert->isEnabled());
+
+    QTest::mouseClick(convert, Qt::LeftButton);
+    EXPECT_TRUE(fixture.window->close());  // "New": no question, the run is aborted first
+    EXPECT_TRUE(Idle(fixture.session));
+    EXPECT_EQ(JobStatus(fixture.session, 0), "Status: Aborted");
+}
+
+TEST(MainWindow, ExtraSpaceGoesToThePagesTheJobsAndTheBrowser)
+{
+    WindowFixture fixture;
+    const auto sizes = [&] {
+        fixture.settle();
+        return std::array<QSize, 4>{fixture.find<QWidget>("TAB")->size(), fixture.find<QWidget>("TREE_CONFIGURATION")->size(),
+                                    fixture.find<QWidget>("TREE")->size(), fixture.find<QWidget>("BROWSER")->size()};
+    };
+    const auto small = sizes();
+    const QSize status = fixture.find<QWidget>("TABLE_STATUS")->size();
+    EXPECT_GE(fixture.window->minimumSize().width(), kMinimumWindowWidth);
+    EXPECT_GE(fixture.window->minimumSize().height(), kMinimumWindowHeight);
+
+    fixture.window->resize(1600, 1000);
+    const auto large = sizes();
+    EXPECT_EQ(large[0].width() - small[0].width(), 580);           // the pages take the width
+    EXPECT_EQ(large[1].width(), small[1].width());                  // the configuration keeps its own
+    EXPECT_EQ(fixture.find<QWidget>("TABLE_STATUS")->size(), QSize(status.width() + 580, status.height()));
+    EXPECT_NEAR(large[2].height() - small[2].height(), 145, 2);     // jobs and browser share the height
+    EXPECT_NEAR(large[3].height() - small[3].height(), 145, 2);
+}
+
+TEST(MainWindow, AboutReplacesThePanelAndTheSplashTurns)
+{
+    WindowFixture fixture;
+    auto *stack = fixture.window->findChild<QStackedWidget *>();
+    fixture.click("BUTTON_ABOUT");
+    EXPECT_EQ(stack->currentWidget()->objectName(), "ABOUT");
+    fixture.click("BUTTON_CLOSE");
+    EXPECT_EQ(stack->currentWidget()->objectName(), "PANEL");
+
+    Splash splash;
+    auto *text = splash.findChild<QLabel *>("TEXTMSG");
+    EXPECT_EQ(text->text(), "Initializing -");
+    QStringList seen;
+    for (int step = 0; step < 4; ++step) {
+        const QString before = text->text();
+        ASSERT_TRUE(WindowFixture::waitFor([&] { return text->text() != before; }, 5));
+        seen << text->text();
+    }
+    EXPECT_EQ(seen, (QStringList{"Initializing \\", "Initializing |", "Initializing /", "Initializing -"}));
+    splash.refuseScreen();
+    EXPECT_EQ(text->text(), "Minimum resolution required: 1024x720");
+    EXPECT_FALSE(splash.findChild<QPushButton *>("BUTTON_QUIT")->isHidden());
+}
