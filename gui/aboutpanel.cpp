@@ -18,6 +18,8 @@
 
 namespace {
 
+constexpr int kColumnWidth = 720;
+
 // A document shipped with the program: installed beside it under share/doc, or in the source
 // tree the program was built from. Empty when neither exists.
 QString DocumentUrl(const QString &name)
@@ -93,8 +95,15 @@ AboutPanel::AboutPanel(QWidget *parent) : QWidget(parent)
     picture->setPixmap(Gui_LogoPixmap(96, devicePixelRatioF()));
     auto *title = Heading(kWindowTitle);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(40, 30, 40, 20);
+    // The text stands in a column of reading width in the middle of the window.
+    auto *column = new QWidget;
+    column->setMaximumWidth(kColumnWidth);
+    auto *outer = new QHBoxLayout(this);
+    outer->addStretch();
+    outer->addWidget(column, 1);
+    outer->addStretch();
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 30, 0, 20);
     layout->setSpacing(10);
     auto *top = new QHBoxLayout;
     top->addWidget(picture);

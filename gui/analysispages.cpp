@@ -215,8 +215,10 @@ QWidget *IqPage::buildPreview()
     samples->setObjectName("RING_SAMPLES");
     for (int length = kSmallestPreviewLength; length <= kLargestPreviewLength; length *= 2)
         samples->addItem(QString("%1 Samples").arg(length), length);
+    samples->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     cursor = new QComboBox;
     cursor->setObjectName("RING_CURSOR");
+    cursor->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     totalLabel = new QLabel;
     total = Indicator("NUMERIC_TOTAL");
     show[0] = ShowBox("CHECKBOX_SHOWI", "Show I Samples", true);

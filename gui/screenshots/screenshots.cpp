@@ -1,0 +1,117 @@
+// quelvor-screenshots: draws the desktop program's panels into PNG files, for a look at every
+// page after a change and for the user's guide. Runs without a display (offscreen platform).
+//   quelvor-screenshots OUTPUT_DIR EXAMPLES_DIR [SUFFIX]
+// The session starts on a copy of the bundled example configurations with the example file
+// as job 1. SUFFIX (e.g. "@2x", for a run with QT_SCALE_FACTOR=2) names a run that draws the
+// pages at the smallest window only.
+
+#include <QApplication>
+#include <QDir>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "app/configflows.h"
+#include "app/startup.h"
+#include "gui/dialogs.h"
+#include "gui/mainwindow.h"
+#include "gui/splash.h"
+
+namespace {
+
+// Dialogs never open here: every question is answered no.
+class SilentDialogs : public Dialogs {
+public:
+    bool confirm(QWidget *, const QString &) override { return false; }
+    std::optional<QString> selectFile(QWidget *, const FileRequest &) override { return std::nullopt; }
+    std::optional<QString> selectDirectory(QWidget *, const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
+};
+
+void Settle()
+{
+    for (int round = 0; round < 5; ++round) QCoreApplication::processEvents();
+}
+
+bool Save(QWidget *widget, const QDir &output, const QString &name)
+{
+    Settle();
+    const QString path = output.filePath(name + ".png");
+    if (widget->grab().save(path)) return true;
+    std::fprintf(stderr, "quelvor-screenshots: could not write %s\n", qPrintable(path));
+    return false;
+}
+
+bool DrawSplash(const QDir &output, const QString &suffix)
+{
+    Splash splash;
+    splash.stopAnimation();
+    splash.show();
+    bool saved = Save(&splash, output, "splash" + suffix);
+    splash.refuseScreen();
+    return Save(&splash, output, "splash-refused" + suffix) && saved;
+}
+
+bool DrawWindow(MainWindow &window, const QDir &output, QSize size, const QString &suffix)
+{
+    static const char *const kPages[] = {"files", "metadata", "iq", "signal-processing"};
+    const QString dimensions = QString("-%1x%2").arg(size.width()).arg(size.height()) + suffix;
+    window.resize(size);
+    auto *tabs = window.findChild<QTabWidget *>("TAB");
+    bool saved = true;
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        saved = Save(&window, output, QString("%1-%2").arg(page + 1).arg(kPages[page]) + dimensions) && saved;
+    }
+    tabs->setCurrentIndex(0);
+    window.showAbout();
+    saved = Save(&window, output, "about" + dimensions) && saved;
+    window.showPanel();
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: quelvor-screenshots OUTPUT_DIR EXAMPLES_DIR [SUFFIX]\n");
+        return 2;
+    }
+    const QDir output(QString::fromLocal8Bit(argv[1]));
+    const QDir examples(QString::fromLocal8Bit(argv[2]));
+    const QString suffix = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    QDir().mkpath(output.path());
+
+    // The pictures show a copy of the examples in a folder of their own, and the browser opens
+    // there: no folder of the machine they were made on appears in them.
+    QTemporaryDir scratch(QDir::tempPath() + "/quelvor-XXXXXX");
+    const QDir shown(scratch.filePath("examples"));
+    const QDir configurations(scratch.filePath("configurations"));
+    QDir().mkpath(shown.path());
+    QDir().mkpath(configurations.path());
+    for (const QString &name : examples.entryList(QDir::Files)) {
+        QFile::copy(examples.filePath(name), shown.filePath(name));
+        if (name.endsWith(".pnx")) QFile::copy(examples.filePath(name), configurations.filePath(name));
+    }
+    Session session;
+    session.monitors = {{0, 0, 1920, 0, 1200}};
+    App_StartSession(session, configurations.path().toStdString());
+    session.views.browserDirectory = shown.path().toStdString();
+    Configuration_SetByName(session, "tone16");
+    Gui_SetUnsavedStatus(session, 0);
+
+    SilentDialogs dialogs;
+    MainWindow window(session, dialogs);
+    window.show();
+    window.addFiles({shown.filePath("tone16.bin")});
+
+    bool saved = DrawSplash(output, suffix);
+    saved = DrawWindow(window, output, {1020, 710}, suffix) && saved;
+    if (suffix.isEmpty()) saved = DrawWindow(window, output, {1600, 1000}, suffix) && saved;
+    return saved ? 0 : 1;
+}
