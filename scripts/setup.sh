@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the project needs on Debian 12, builds it, and runs one of its jobs.
-#   scripts/setup.sh run    install, build, convert the bundled example with quelvor-cli
+#   scripts/setup.sh run    install, build, convert the bundled example with quelvor-cli, then
+#                           open it in the desktop program when a display is available
 #   scripts/setup.sh test   install, build, run every test (normal, address+undefined and thread
 #                           sanitizer builds) and run every fuzz target for 30 s
 #   scripts/setup.sh build  install and build only
@@ -35,7 +36,7 @@ build() {
     cmake --build "$dir" -j "$jobs"
 }
 
-sanitized=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" -DBUILD_GUI=OFF -DBUILD_BENCH=OFF)
+sanitized=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" -DBUILD_BENCH=OFF)
 
 install_packages
 if [ "$mode" = test ]; then python3 "$top/scripts/check_includes.py"; fi
@@ -45,6 +46,18 @@ case "$mode" in
     build) ;;
     run)
         "$top/examples/run.sh" "$top/build/cli/quelvor-cli" "$top/build/examples-output"
+        # The desktop program keeps its settings beside a copy of the example configurations,
+        # so the examples folder stays as it is.
+        mkdir -p "$top/build/examples-config"
+        cp -n "$top"/examples/*.pnx "$top/build/examples-config/"
+        desktop=("$top/build/gui/quelvor" --config-dir "$top/build/examples-config" "$top/examples/tone16.bin")
+        if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+            echo "== The desktop program on the example (close its window to finish)"
+            "${desktop[@]}"
+        else
+            echo "== No display here. On a desktop, start the program on the example with:"
+            echo "   ${desktop[*]#"$top/"}"
+        fi
         ;;
     test)
         (cd "$top/build" && ctest --output-on-failure -j "$jobs")
