@@ -15,6 +15,9 @@
 #include "gui/mainwindow.h"
 #include "testsupport.h"
 
+// Shows QStrings as text in the test's messages.
+inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
+
 // Answers every question from queues the test fills; an unexpected question fails the test.
 class ScriptedDialogs : public Dialogs {
 public:

@@ -56,10 +56,11 @@ void EditTreeCell(QTreeView *tree, int item, const QString &text)
     WindowFixture::settle();
 }
 
-QString StatusText(WindowFixture &fixture, int fromEnd = 1)
+// The newest row of the status log.
+QString StatusText(WindowFixture &fixture)
 {
     QAbstractItemModel *model = fixture.find<QTableView>("TABLE_STATUS")->model();
-    return model->index(model->rowCount() - fromEnd, 2).data().toString();
+    return model->index(model->rowCount() - 1, 2).data().toString();
 }
 
 void ClickJobCell(WindowFixture &fixture, int item)
@@ -121,6 +122,8 @@ TEST(MainWindow, SavedConfigurationAndWindowComeBackAtTheNextStart)
         EXPECT_FALSE(fixture.find<QPushButton>("BUTTON_SAVE")->isEnabled());
         EXPECT_EQ(fixture.find<QLabel>("TEXT_CONFIGURATION")->text(), "Configuration");
         EXPECT_EQ(fixture.find<QComboBox>("RING_CONFIGURATION")->currentText(), "Bench 1");
+        auto *tree = fixture.find<QTreeView>("TREE_CONFIGURATION");
+        tree->collapse(static_cast<ConfigurationTreeModel *>(tree->model())->indexOf(kItemMetadata));
         fixture.window->resize(1100, 760);
         fixture.settle();
         EXPECT_TRUE(fixture.window->close());
@@ -136,6 +139,17 @@ TEST(MainWindow, SavedConfigurationAndWindowComeBackAtTheNextStart)
     EXPECT_TRUE(again.session.views.restoreWindow);
     EXPECT_EQ(again.session.views.window.width, 1100);
     EXPECT_EQ(again.session.views.window.height, 760);
+    auto *tree = again.find<QTreeView>("TREE_CONFIGURATION");
+    EXPECT_FALSE(tree->isExpanded(static_cast<ConfigurationTreeModel *>(tree->model())->indexOf(kItemMetadata)));
+    EXPECT_TRUE(tree->isExpanded(static_cast<ConfigurationTreeModel *>(tree->model())->indexOf(kItemIQ)));
+
+    again.dialogs.confirmations = {false, true};
+    again.click("BUTTON_DELETE");  // No: kept
+    EXPECT_TRUE(std::filesystem::exists(again.configDir.file("Bench 1.pnx")));
+    again.click("BUTTON_DELETE");
+    EXPECT_EQ(again.dialogs.asked.last(), "Do you really want to delete the current configuration?");
+    EXPECT_FALSE(std::filesystem::exists(again.configDir.file("Bench 1.pnx")));
+    EXPECT_EQ(StatusText(again), "Delete configuration: Done");
 }
 
 TEST(MainWindow, CloseAsksAboutUnsavedChangesAndStaysWhenTheSaveFails)
@@ -181,11 +195,12 @@ TEST(MainWindow, FilesBecomeJobsWhoseCellsOpenDialogsAndRemoveThem)
     fixture.click("BUTTON_CONVERT");
     EXPECT_EQ(StatusText(fixture), "No conversion jobs defined");
 
-    fixture.window->addFiles({QString::fromStdString(data.file("small.bin")), QString::fromStdString(data.file("big.bin"))});
+    const QString big = QString::fromStdString(data.file("big.bin"));
+    fixture.window->addFiles({QString::fromStdString(data.file("small.bin")), big, big});
     fixture.settle();
     EXPECT_EQ(StatusText(fixture), "File size <1kB: small.bin");
     auto *tree = fixture.find<QTreeView>("TREE");
-    EXPECT_EQ(tree->model()->rowCount(), 1);
+    EXPECT_EQ(tree->model()->rowCount(), 2);
     EXPECT_FALSE(hint->isVisible());
     EXPECT_EQ(Gui_JobOutput(fixture.session.jobs, 0), data.file("big.bin") + ".wv");
 
@@ -198,7 +213,27 @@ TEST(MainWindow, FilesBecomeJobsWhoseCellsOpenDialogsAndRemoveThem)
     ClickJobCell(fixture, kJobInput);
     EXPECT_EQ(Gui_JobInput(fixture.session.jobs, 0), data.file("big.bin"));
 
-    ClickJobCell(fixture, kJobItem);
+    ClickJobCell(fixture, kJobItem);  // the Remove cell of job 1
+    EXPECT_EQ(tree->model()->rowCount(), 1);
+    EXPECT_EQ(tree->model()->index(0, 0).data().toString(), "Job 1");
+    EXPECT_EQ(Gui_JobOutput(fixture.session.jobs, 0), data.file("big.bin") + ".wv");
+
+    // "User defined" asks for the directory; a cancelled choice goes back to "Same as input".
+    auto *source = fixture.find<QComboBox>("RING_OUTPUT_SOURCE");
+    auto *directory = fixture.find<QLineEdit>("STRING_OUTPUTDIR");
+    fixture.dialogs.directories = {QString::fromStdString(data.path().string()), QString()};
+    for (const char *expected : {"User defined", "Same as input"}) {
+        source->setCurrentIndex(1);
+        emit source->activated(1);
+        fixture.settle();
+        EXPECT_EQ(fixture.dialogs.asked.last(), "Select output directory");
+        EXPECT_EQ(source->currentText(), expected);
+        EXPECT_EQ(directory->isVisible(), std::string(expected) == "User defined");
+    }
+
+    tree->setCurrentIndex(static_cast<JobsModel *>(tree->model())->indexOf(kJobOutput));
+    QTest::keyClick(tree, Qt::Key_Delete);
+    fixture.settle();
     EXPECT_EQ(tree->model()->rowCount(), 0);
     EXPECT_TRUE(hint->isVisible());
 }
