@@ -2,7 +2,7 @@
 // page after a change and for the user's guide. Runs without a display (offscreen platform).
 //   quelvor-screenshots OUTPUT_DIR EXAMPLES_DIR [SUFFIX]
 // The session starts on a copy of the bundled example configurations with the example file
-// as job 1. SUFFIX (e.g. "@2x", for a run with QT_SCALE_FACTOR=2) names a run that draws the
+// as job 1; two pages are drawn once more under a dark palette. SUFFIX (e.g. "@2x", for a run with QT_SCALE_FACTOR=2) names a run that draws the
 // pages at the smallest window only.
 
 #include <QApplication>
@@ -73,6 +73,33 @@ bool DrawWindow(MainWindow &window, const QDir &output, QSize size, const QStrin
     return saved;
 }
 
+// The two pages with the most coloured cells under a dark system palette: their text must stay
+// readable on the light cell colours.
+bool DrawDark(MainWindow &window, const QDir &output)
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Button, QColor(60, 60, 64));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Highlight, QColor(60, 110, 180));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(QPalette::Disabled, role, QColor(120, 120, 120));
+    QApplication::setPalette(dark);
+    window.resize(1020, 710);
+    auto *tabs = window.findChild<QTabWidget *>("TAB");
+    bool saved = true;
+    for (int page : {0, 1}) {
+        tabs->setCurrentIndex(page);
+        saved = Save(&window, output, page == 0 ? "1-files-dark" : "2-metadata-dark") && saved;
+    }
+    tabs->setCurrentIndex(0);
+    return saved;
+}
+
 }  // namespace
 
 int main(int argc, char *argv[])
@@ -112,6 +139,6 @@ int main(int argc, char *argv[])
 
     bool saved = DrawSplash(output, suffix);
     saved = DrawWindow(window, output, {1020, 710}, suffix) && saved;
-    if (suffix.isEmpty()) saved = DrawWindow(window, output, {1600, 1000}, suffix) && saved;
+    if (suffix.isEmpty()) saved = DrawWindow(window, output, {1600, 1000}, suffix) && DrawDark(window, output) && saved;
     return saved ? 0 : 1;
 }
