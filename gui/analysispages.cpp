@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "gui/cellstyle.h"
+#include "gui/dumpmodel.h"
 #include "parser/metadataupdate.h"
 #include "parser/previews.h"
 
@@ -70,11 +71,34 @@ QLineEdit *Indicator(const char *objectName)
     return field;
 }
 
-QTableView *DumpArea(const char *objectName)
+// Columns of a dump by what they hold: hex digits and characters one character wide, the
+// spacers after each byte and before the characters half as wide.
+bool IsSpacerColumn(int column)  // 0-based
+{
+    return (column < 48 && column % 3 == 2) || (column >= 48 && column < 54);
+}
+
+QTableView *DumpView(const char *objectName, DumpTableModel *model)
 {
     auto *table = new QTableView;
     table->setObjectName(objectName);
-    table->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    table->setModel(model);
+    const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    table->setFont(font);
+    const QFontMetrics metrics(font);
+    const int characterWidth = metrics.horizontalAdvance(QLatin1Char('0')) + 2;
+    table->horizontalHeader()->hide();
+    table->horizontalHeader()->setMinimumSectionSize(1);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    for (int column = 0; column < kDumpColumns; ++column)
+        table->setColumnWidth(column, IsSpacerColumn(column) ? (characterWidth + 1) / 2 - 1 : characterWidth);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(metrics.height() + 2);
+    table->verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    table->setShowGrid(false);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setWordWrap(false);
     return table;
 }
 
@@ -114,10 +138,15 @@ MetadataPage::MetadataPage(Session &session, QWidget *parent) : QWidget(parent),
     setObjectName("PAGE_METADATA");
     headerTitle = Title("TEXTMSG_HEADER", "");
     trailerTitle = Title("TEXTMSG_TRAILER", "");
-    header = DumpArea("TABLE_HEADER");
-    trailer = DumpArea("TABLE_TRAILER");
+    headerModel = new DumpTableModel(session.views.metadata.header, this);
+    trailerModel = new DumpTableModel(session.views.metadata.trailer, this);
+    header = DumpView("TABLE_HEADER", headerModel);
+    trailer = DumpView("TABLE_TRAILER", trailerModel);
     buildCurrentValues();
-    hint = Gui_AddHintOverlay(header);
+    hint = Gui_AddHintOverlay(header->viewport());
+    for (auto [view, table] : {std::pair{header, kTableHeader}, std::pair{trailer, kTableTrailer}})
+        connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this, table](const QModelIndex &current) { moveMarker(table, current); });
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -157,11 +186,37 @@ void MetadataPage::editCurrentValue(int row, int column)
     refresh();  // a refused entry shows the marker's position again
 }
 
+void MetadataPage::moveMarker(int table, const QModelIndex &cell)
+{
+    if (!cell.isValid()) return;
+    static_cast<void>(onMetaTable(session, static_cast<MetaTable>(table), cell.row() + 1, cell.column() + 1));
+}
+
+// Shows a dump's cells and puts its active cell where the marker stands, in view.
+void MetadataPage::showDump(QTableView *view, DumpTableModel *model, const DumpTable &dump)
+{
+    model->refresh();
+    const QModelIndex active = model->index(dump.activeRow - 1, dump.activeColumn - 1);
+    if (!active.isValid()) return;
+    const QSignalBlocker blocker(view->selectionModel());  // the program's move is no click
+    view->setCurrentIndex(active);
+    view->scrollTo(active);
+}
+
+void MetadataPage::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A hidden view cannot scroll: bring the markers into view when the page appears.
+    refresh();
+}
+
 void MetadataPage::refresh()
 {
     const MetadataView &view = session.views.metadata;
     headerTitle->setText(QString::fromStdString(view.header.label));
     trailerTitle->setText(QString::fromStdString(view.trailer.label));
+    showDump(header, headerModel, view.header);
+    showDump(trailer, trailerModel, view.trailer);
     const QSignalBlocker blocker(currentValues);
     for (int row = 0; row < 6; ++row) {
         const CurrentValuesRow &values = view.currentValues[row];

@@ -1,8 +1,7 @@
 #pragma once
 // The three analysis pages: "Metadata Analysis", "IQ Analysis" and "Signal Processing". Each
 // shows its part of the session's view state and passes the user's input to the core handler
-// of that control. The graphs and the hex dumps are plain frames here, with the pages' titles,
-// hints and controls around them.
+// of that control.
 
 #include <QWidget>
 
@@ -17,6 +16,7 @@ class QSlider;
 class QSplitter;
 class QTableView;
 class QTableWidget;
+class DumpTableModel;
 
 // A hint in the middle of `area`: the page's TEXT_ADD_FIRST.
 QLabel *Gui_AddHintOverlay(QWidget *area);
@@ -28,11 +28,18 @@ public:
     void refresh();
     void refreshHint();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void buildCurrentValues();
     void editCurrentValue(int row, int column);
+    void moveMarker(int table, const QModelIndex &cell);
+    void showDump(QTableView *view, DumpTableModel *model, const DumpTable &dump);
 
     Session &session;
+    DumpTableModel *headerModel;
+    DumpTableModel *trailerModel;
     QLabel *headerTitle;
     QLabel *trailerTitle;
     QTableView *header;
