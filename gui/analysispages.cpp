@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,16 +16,18 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "gui/cellstyle.h"
 #include "gui/dumpmodel.h"
+#include "gui/plotwidget.h"
 #include "parser/metadataupdate.h"
 #include "parser/previews.h"
 
 namespace {
 
 constexpr int64_t kSliderSpan = int64_t{1} << 30;
-constexpr int kSeamHeight = 200;
+constexpr int kSeamHeight = 210;
 constexpr int kCurrentValuesHeight = 6 * 22 + 4;
 
 QLabel *Title(const char *objectName, const QString &text)
@@ -39,18 +40,37 @@ QLabel *Title(const char *objectName, const QString &text)
     return label;
 }
 
-// The drawing area of a graph; the plot itself is drawn into it.
-QFrame *GraphArea(const char *objectName)
+const PlotWidget::PlotLabels kIqLabels{"IQ Sample", "IQ Amplitude", "FFT Frequency [f/fs]",
+                                      "Normalized FFT Amplitude"};
+const PlotWidget::PlotLabels kSignalProcessingLabels{"Frequency [f/fs]", "Relative Power [dB]", {}, {}};
+
+// The graphs' cursors mark either a level (the full-scale marks) or a position on the x axis
+// (the interval, the seam, the band edges): each is drawn as the one line it means.
+GraphCursor LevelMark(GraphCursor cursor)
 {
-    auto *frame = new QFrame;
-    frame->setObjectName(objectName);
-    frame->setFrameShape(QFrame::StyledPanel);
-    frame->setAutoFillBackground(true);
-    QPalette palette = frame->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    frame->setPalette(palette);
-    frame->setMinimumHeight(100);
-    return frame;
+    cursor.x = std::numeric_limits<double>::quiet_NaN();
+    return cursor;
+}
+
+GraphCursor PositionMark(GraphCursor cursor)
+{
+    cursor.y = std::numeric_limits<double>::quiet_NaN();
+    return cursor;
+}
+
+std::vector<GraphCursor> PositionMarks(const std::vector<GraphCursor> &cursors)
+{
+    std::vector<GraphCursor> marks;
+    for (const GraphCursor &cursor : cursors) marks.push_back(PositionMark(cursor));
+    return marks;
+}
+
+PlotWidget *Graph(const char *objectName, const PlotWidget::PlotLabels &labels, const GraphView &view)
+{
+    auto *graph = new PlotWidget(labels);
+    graph->setObjectName(objectName);
+    graph->setGraph(&view);
+    return graph;
 }
 
 QCheckBox *ShowBox(const char *objectName, const QString &text, bool checked)
@@ -250,8 +270,10 @@ IqPage::IqPage(Session &session, QWidget *parent) : QWidget(parent), session(ses
     splitter->addWidget(buildPreview());
     seam = buildSeam();
     splitter->addWidget(seam);
+    // The preview takes the page's height, the seam keeps its own.
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
+    splitter->setSizes({3 * kSeamHeight, kSeamHeight});
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(splitter);
@@ -261,8 +283,8 @@ IqPage::IqPage(Session &session, QWidget *parent) : QWidget(parent), session(ses
 
 QWidget *IqPage::buildPreview()
 {
-    auto *graph = GraphArea("GRAPH");
-    hint = Gui_AddHintOverlay(graph);
+    previewGraph = Graph("GRAPH", kIqLabels, session.views.iq.preview);
+    hint = Gui_AddHintOverlay(previewGraph);
     position = new QSlider(Qt::Horizontal);
     position->setObjectName("NUMERICSLIDE_POSITION");
     position->setToolTip("File Position: the first sample set of the preview");
@@ -305,10 +327,11 @@ QWidget *IqPage::buildPreview()
     auto *layout = new QVBoxLayout(preview);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(titleRow);
-    layout->addWidget(graph, 1);
+    layout->addWidget(previewGraph, 1);
     layout->addLayout(positionRow);
     layout->addLayout(showRow);
 
+    connect(previewGraph, &PlotWidget::cursorMoved, this, &IqPage::cursorMoved);
     connect(position, &QSlider::valueChanged, this, &IqPage::positionChanged);
     connect(samples, &QComboBox::activated, this, &IqPage::positionChanged);
     connect(cursor, &QComboBox::activated, this, &IqPage::positionChanged);
@@ -342,7 +365,8 @@ QWidget *IqPage::buildSeam()
     auto *layout = new QVBoxLayout(seamArea);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(titleRow);
-    layout->addWidget(GraphArea("GRAPH_EOL"), 1);
+    seamGraph = Graph("GRAPH_EOL", kIqLabels, session.views.iq.seam);
+    layout->addWidget(seamGraph, 1);
     layout->addLayout(showRow);
 
     const PlotShow boxes[3] = {PlotShow::SeamI, PlotShow::SeamQ, PlotShow::SeamSpectrum};
@@ -359,9 +383,23 @@ void IqPage::positionChanged()
                      samples->currentData().toInt(), cursor->currentIndex());
 }
 
+// The interval cursor is the preview's third cursor, after the two full-scale marks.
+void IqPage::cursorMoved(int index, double x)
+{
+    if (index != static_cast<int>(session.views.iq.preview.cursors.size())) return;
+    if (!onIqGraph(session, x)) refresh();  // refused: the cursor goes back
+}
+
 void IqPage::refresh()
 {
     const IqPageView &view = session.views.iq;
+    std::vector<GraphCursor> cursors;
+    for (const GraphCursor &fullScale : view.preview.cursors) cursors.push_back(LevelMark(fullScale));
+    cursors.push_back(PositionMark(view.intervalCursor));
+    previewGraph->setCursors(cursors);
+    previewGraph->refresh();
+    seamGraph->setCursors(PositionMarks(view.seam.cursors));
+    seamGraph->refresh();
     {
         const QSignalBlocker blocker(position);
         position->setRange(0, Gui_SliderValue(view.positionMaximum, view.positionMaximum));
@@ -377,6 +415,7 @@ void IqPage::refresh()
         cursor->clear();
         for (const std::string &entry : view.cursorRing) cursor->addItem(QString::fromStdString(entry));
         cursor->setCurrentIndex(view.cursorChoice);
+        cursor->setMinimumWidth(cursor->sizeHint().width());  // the whole text, always
     }
     cursor->setVisible(view.cursorRingVisible);
     totalLabel->setText(QString::fromStdString(view.totalLabel));
@@ -404,7 +443,7 @@ void IqPage::refreshHint()
 SignalProcessingPage::SignalProcessingPage(Session &session, QWidget *parent) : QWidget(parent), session(session)
 {
     setObjectName("PAGE_SP");
-    auto *graph = GraphArea("GRAPH");
+    graph = Graph("GRAPH", kSignalProcessingLabels, session.views.signalProcessing.graph);
     hint = Gui_AddHintOverlay(graph);
     show[0] = ShowBox("CHECKBOX_SHOW_FBF", "Show FFT Before Filter", true);
     show[1] = ShowBox("CHECKBOX_SHOW_FAF", "Show FFT After Filter", true);
@@ -428,9 +467,13 @@ SignalProcessingPage::SignalProcessingPage(Session &session, QWidget *parent) : 
 
 void SignalProcessingPage::refresh()
 {
-    const GraphView &graph = session.views.signalProcessing.graph;
+    const SignalProcessingView &view = session.views.signalProcessing;
+    std::vector<GraphCursor> cursors(view.bandCursors.begin(), view.bandCursors.end());
+    cursors.insert(cursors.end(), view.graph.cursors.begin(), view.graph.cursors.end());
+    graph->setCursors(PositionMarks(cursors));
+    graph->refresh();
     const int traceSlots[3] = {kSlotBeforeFilter, kSlotAfterFilter, kSlotFilter};
-    for (int box = 0; box < 3; ++box) show[box]->setChecked(graph.traces[traceSlots[box]].visible);
+    for (int box = 0; box < 3; ++box) show[box]->setChecked(view.graph.traces[traceSlots[box]].visible);
 }
 
 void SignalProcessingPage::refreshHint()

@@ -17,6 +17,7 @@ class QSplitter;
 class QTableView;
 class QTableWidget;
 class DumpTableModel;
+class PlotWidget;
 
 // A hint in the middle of `area`: the page's TEXT_ADD_FIRST.
 QLabel *Gui_AddHintOverlay(QWidget *area);
@@ -59,8 +60,11 @@ private:
     QWidget *buildPreview();
     QWidget *buildSeam();
     void positionChanged();
+    void cursorMoved(int index, double x);
 
     Session &session;
+    PlotWidget *previewGraph;
+    PlotWidget *seamGraph;
     QSplitter *splitter;
     QWidget *seam;
     QSlider *position;
@@ -85,6 +89,7 @@ public:
 
 private:
     Session &session;
+    PlotWidget *graph;
     QCheckBox *show[3];
     QLabel *hint;
 };

@@ -156,9 +156,10 @@ struct IqPageView {
     GraphView seam;                   // GRAPH_EOL; its cursor 1 marks the seam
 };
 
-// The two cursors of the signal processing graph: the edges of the output band.
+// The two cursors of the signal processing graph: the edges of the output band (fixed).
 struct SignalProcessingView {
-    std::array<GraphCursor, 2> bandCursors{GraphCursor{-0.5, 0.0}, GraphCursor{0.5, 0.0}};
+    std::array<GraphCursor, 2> bandCursors{GraphCursor{-0.5, 0.0, kCursorOrange, 0, true},
+                                         GraphCursor{0.5, 0.0, kCursorOrange, 0, true}};
     GraphView graph;                  // GRAPH: the three curves in dB against [f/fs]
 };
 

@@ -1,11 +1,16 @@
 // The analysis pages driven as a user drives them.
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <filesystem>
 
+#include "gui/analysispages.h"
+#include "gui/plotwidget.h"
 #include "guitest.h"
 
 namespace {
@@ -54,4 +59,57 @@ TEST(MetadataPage, ClickedAndTypedPositionsMoveTheMarkers)
     values->item(0, 1)->setText("not a number");
     fixture.settle();
     EXPECT_EQ(values->item(0, 1)->text(), "17");  // refused: the marker's position again
+}
+
+TEST(IqPage, WindowLengthCursorShowBoxesAndTextLayout)
+{
+    ExampleFixture fixture(2);
+    Session &session = fixture.session;
+    auto *slider = fixture.find<QSlider>("NUMERICSLIDE_POSITION", "PAGE_IQ");
+    auto *samples = fixture.find<QComboBox>("RING_SAMPLES", "PAGE_IQ");
+    const int longWindowMaximum = slider->maximum();
+    samples->setCurrentIndex(samples->findData(64));
+    emit samples->activated(samples->currentIndex());
+    fixture.settle();
+    EXPECT_EQ(session.previewLength, 64);
+    EXPECT_EQ(slider->maximum() - longWindowMaximum, 1024 - 64);  // one position per set more
+
+    // The interval cursor dragged to set 10 of the window: "First Sample" 10, unsaved.
+    auto *graph = fixture.find<PlotWidget>("GRAPH", "PAGE_IQ");
+    const int y = graph->plotRect().center().y();
+    const int from = graph->pixelAt(session.views.iq.intervalCursor.x);
+    QTest::mousePress(graph, Qt::LeftButton, {}, QPoint(from, y));
+    QTest::mouseMove(graph, QPoint(graph->pixelAt(9.2), y));
+    QTest::mouseRelease(graph, Qt::LeftButton, {}, QPoint(graph->pixelAt(9.2), y));
+    fixture.settle();
+    EXPECT_EQ(session.tree.items[kItemFirstSample].value, "10");
+    EXPECT_EQ(session.configurations.unsaved, 1);
+    EXPECT_EQ(session.views.iq.intervalCursor.x, 9.0);
+
+    QTest::mouseClick(fixture.find<QCheckBox>("CHECKBOX_SHOWQ", "PAGE_IQ"), Qt::LeftButton);
+    EXPECT_FALSE(session.views.iq.preview.traces[kSlotQ].visible);
+
+    auto *seam = fixture.find<QWidget>("GRAPH_EOL", "PAGE_IQ");
+    const int previewHeight = graph->height();
+    EXPECT_TRUE(seam->isVisible());
+    testsupport::Edit(session, "format", "Text Integer");
+    fixture.settle();
+    EXPECT_FALSE(seam->isVisible());
+    EXPECT_FALSE(slider->isVisible());
+    EXPECT_TRUE(fixture.find<QWidget>("BUTTON_AUTO_ADJUST", "PAGE_IQ")->isVisible());
+    EXPECT_GT(graph->height(), previewHeight);
+}
+
+TEST(IqPage, SliderReachesEverySetOfAFileLongerThanAnInt)
+{
+    for (int64_t position : {1, 2, 500, 1000}) {
+        EXPECT_EQ(Gui_SliderValue(position, 1000), position - 1);
+        EXPECT_EQ(Gui_SliderPosition(Gui_SliderValue(position, 1000), 1000), position);
+    }
+    const int64_t sets = int64_t{6} << 30;  // a 6 GB file of one-byte sets
+    EXPECT_EQ(Gui_SliderValue(1, sets), 0);
+    EXPECT_EQ(Gui_SliderPosition(Gui_SliderValue(sets, sets), sets), sets);
+    const int64_t step = (sets - 1) / (int64_t{1} << 30) + 1;
+    for (int64_t position : {int64_t{2}, sets / 3, sets - 7})
+        EXPECT_LE(std::abs(Gui_SliderPosition(Gui_SliderValue(position, sets), sets) - position), step);
 }
