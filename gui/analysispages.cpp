@@ -316,7 +316,8 @@ QWidget *IqPage::buildPreview()
     titleRow->addWidget(totalLabel);
     titleRow->addWidget(total);
     auto *positionRow = new QHBoxLayout;
-    positionRow->addWidget(new QLabel("File Position"));
+    positionLabel = new QLabel("File Position");
+    positionRow->addWidget(positionLabel);
     positionRow->addWidget(position, 1);
     positionRow->addWidget(scale);
     auto *showRow = new QHBoxLayout;
@@ -409,6 +410,7 @@ void IqPage::refresh()
     }
     position->setEnabled(!view.positionDimmed);
     position->setVisible(view.positionVisible);
+    positionLabel->setVisible(view.positionVisible);
     samples->setCurrentIndex(samples->findData(session.previewLength));
     {
         const QSignalBlocker blocker(cursor);

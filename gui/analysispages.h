@@ -68,6 +68,7 @@ private:
     QSplitter *splitter;
     QWidget *seam;
     QSlider *position;
+    QLabel *positionLabel;
     QComboBox *samples;
     QComboBox *cursor;
     QLineEdit *total;

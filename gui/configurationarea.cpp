@@ -132,6 +132,9 @@ void ConfigurationArea::refreshTree()
     model->refresh();
     for (int item = 0; item < kTreeItemCount; ++item) {
         const TreeItem &treeItem = session.tree.items[item];
+        // An item without a label has nothing to offer in this configuration: no blank row.
+        const QModelIndex index = model->indexOf(item);
+        tree->setRowHidden(index.row(), index.parent(), treeItem.label.empty());
         if (model->rowCount(model->indexOf(item)) == 0) continue;
         const QSignalBlocker blocker(tree);  // restoring is not a user's collapse
         tree->setExpanded(model->indexOf(item), !treeItem.collapsed);

@@ -251,6 +251,11 @@ void FilesPage::refreshJobs()
 {
     jobsModel->refresh();
     const JobList &jobs = session.jobs;
+    // The combined structure's Q item has no label and no file: no blank row.
+    for (int first = 0; first < static_cast<int>(jobs.items.size()); first += kItemsPerJob) {
+        const QModelIndex q = jobsModel->indexOf(first + kJobQ);
+        jobsTree->setRowHidden(q.row(), q.parent(), jobs.items[first + kJobQ].label.empty());
+    }
     outputSource->setCurrentIndex(jobs.outputSource);
     const QString directory = QString::fromStdString(jobs.outputDirectory);
     outputDirectory->setText(directory);

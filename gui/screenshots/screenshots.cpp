@@ -2,7 +2,8 @@
 // page after a change and for the user's guide. Runs without a display (offscreen platform).
 //   quelvor-screenshots OUTPUT_DIR EXAMPLES_DIR [SUFFIX]
 // The session starts on a copy of the bundled example configurations with the example file
-// as job 1; two pages are drawn once more under a dark palette. SUFFIX (e.g. "@2x", for a run with QT_SCALE_FACTOR=2) names a run that draws the
+// as job 1; two pages are drawn once more under a dark palette, the signal processing page with
+// a filter and the IQ page of the text example. SUFFIX (e.g. "@2x", for a run with QT_SCALE_FACTOR=2) names a run that draws the
 // pages at the smallest window only.
 
 #include <QApplication>
@@ -14,6 +15,8 @@
 
 #include "app/configflows.h"
 #include "app/startup.h"
+#include "app/treerules.h"
+#include "conversion/jobs.h"
 #include "gui/dialogs.h"
 #include "gui/mainwindow.h"
 #include "gui/splash.h"
@@ -100,6 +103,36 @@ bool DrawDark(MainWindow &window, const QDir &output)
     return saved;
 }
 
+bool DrawPage(MainWindow &window, const QDir &output, int page, const QString &name, QSize size)
+{
+    window.resize(size);
+    window.findChild<QTabWidget *>("TAB")->setCurrentIndex(page);
+    const bool saved = Save(&window, output, name + QString("-%1x%2").arg(size.width()).arg(size.height()));
+    window.findChild<QTabWidget *>("TAB")->setCurrentIndex(0);
+    return saved;
+}
+
+// The signal processing page with the low-pass filter halving the rate, and the IQ page of the
+// separate text files, whose preview takes the page's height.
+bool DrawVariants(Session &session, MainWindow &window, const QDir &output, const QDir &shown)
+{
+    for (const auto &[item, value] : {std::pair{kItemFilterType, "Blackman Window"}, std::pair{kItemCutoff, "0.2"},
+                                      std::pair{kItemTaps, "100"},
+                                      std::pair{kItemOutputSamplerate, "Input Samplerate x 5/10"}})
+        static_cast<void>(onConfigurationTree(session, item, value));
+    Gui_SetUnsavedStatus(session, 0);  // as after a save
+    bool saved = DrawPage(window, output, 3, "4-signal-processing-filter", {1020, 710});
+    saved = DrawPage(window, output, 3, "4-signal-processing-filter", {1600, 1000}) && saved;
+
+    Configuration_SetByName(session, "separate-text");
+    Gui_SetUnsavedStatus(session, 0);  // as the ring leaves it after the save question
+    static_cast<void>(onFilesTree(session, kJobItem));
+    window.addFiles({shown.filePath("separate_i.txt")});
+    static_cast<void>(Gui_AddIQ(session, 1, {shown.filePath("separate_q.txt").toStdString()}));
+    saved = DrawPage(window, output, 2, "3-iq-text", {1020, 710}) && saved;
+    return DrawPage(window, output, 2, "3-iq-text", {1600, 1000}) && saved;
+}
+
 }  // namespace
 
 int main(int argc, char *argv[])
@@ -139,6 +172,11 @@ int main(int argc, char *argv[])
 
     bool saved = DrawSplash(output, suffix);
     saved = DrawWindow(window, output, {1020, 710}, suffix) && saved;
-    if (suffix.isEmpty()) saved = DrawWindow(window, output, {1600, 1000}, suffix) && DrawDark(window, output) && saved;
+    if (suffix.isEmpty()) {
+        saved = DrawWindow(window, output, {1600, 1000}, suffix) && saved;
+        saved = DrawDark(window, output) && saved;
+        QApplication::setPalette(QPalette());
+        saved = DrawVariants(session, window, output, shown) && saved;
+    }
     return saved ? 0 : 1;
 }
