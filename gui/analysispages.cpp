@@ -103,6 +103,7 @@ QTableView *DumpView(const char *objectName, DumpTableModel *model)
     auto *table = new QTableView;
     table->setObjectName(objectName);
     table->setModel(model);
+    table->setItemDelegate(new DumpCellDelegate(table));
     const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     table->setFont(font);
     const QFontMetrics metrics(font);
@@ -138,6 +139,17 @@ int64_t Gui_SliderPosition(int value, int64_t maximum)
     if (span == maximum - 1) return 1 + value;
     return 1 + std::llround(static_cast<long double>(value) * (maximum - 1) / span);
 }
+
+namespace {
+
+QStringList RingEntries(const QComboBox *ring)
+{
+    QStringList entries;
+    for (int index = 0; index < ring->count(); ++index) entries << ring->itemText(index);
+    return entries;
+}
+
+}  // namespace
 
 QLabel *Gui_AddHintOverlay(QWidget *area)
 {
@@ -414,10 +426,14 @@ void IqPage::refresh()
     samples->setCurrentIndex(samples->findData(session.previewLength));
     {
         const QSignalBlocker blocker(cursor);
-        cursor->clear();
-        for (const std::string &entry : view.cursorRing) cursor->addItem(QString::fromStdString(entry));
+        QStringList entries;
+        for (const std::string &entry : view.cursorRing) entries << QString::fromStdString(entry);
+        if (RingEntries(cursor) != entries) {
+            cursor->clear();
+            cursor->addItems(entries);
+            cursor->setMinimumWidth(cursor->sizeHint().width());  // the whole text, always
+        }
         cursor->setCurrentIndex(view.cursorChoice);
-        cursor->setMinimumWidth(cursor->sizeHint().width());  // the whole text, always
     }
     cursor->setVisible(view.cursorRingVisible);
     totalLabel->setText(QString::fromStdString(view.totalLabel));

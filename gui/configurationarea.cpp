@@ -133,11 +133,13 @@ void ConfigurationArea::refreshTree()
     for (int item = 0; item < kTreeItemCount; ++item) {
         const TreeItem &treeItem = session.tree.items[item];
         // An item without a label has nothing to offer in this configuration: no blank row.
+        // Each change lays the tree out anew: only real changes are made.
         const QModelIndex index = model->indexOf(item);
-        tree->setRowHidden(index.row(), index.parent(), treeItem.label.empty());
-        if (model->rowCount(model->indexOf(item)) == 0) continue;
+        if (tree->isRowHidden(index.row(), index.parent()) != treeItem.label.empty())
+            tree->setRowHidden(index.row(), index.parent(), treeItem.label.empty());
+        if (model->rowCount(index) == 0 || tree->isExpanded(index) == !treeItem.collapsed) continue;
         const QSignalBlocker blocker(tree);  // restoring is not a user's collapse
-        tree->setExpanded(model->indexOf(item), !treeItem.collapsed);
+        tree->setExpanded(index, !treeItem.collapsed);
     }
     const int active = session.tree.activeItem;
     if (active >= 0 && model->itemOf(tree->currentIndex()) != active) {

@@ -1,5 +1,7 @@
 #include "gui/dumpmodel.h"
 
+#include <QPainter>
+
 #include "gui/cellstyle.h"
 
 namespace {
@@ -57,4 +59,16 @@ void DumpTableModel::refresh()
         return;
     }
     if (shownRows > 0) emit dataChanged(index(0, 0), index(shownRows - 1, kDumpColumns - 1));
+}
+
+void DumpCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const QVariant background = index.data(Qt::BackgroundRole);
+    if (background.isValid()) painter->fillRect(option.rect, background.value<QBrush>());
+    painter->setPen(index.data(Qt::ForegroundRole).value<QColor>());
+    painter->drawText(option.rect, Qt::AlignCenter, index.data(Qt::DisplayRole).toString());
+    if (option.state & QStyle::State_HasFocus) {  // the cell the keyboard moves from
+        painter->setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+    }
 }

@@ -5,6 +5,7 @@
 // cells it shows.
 
 #include <QAbstractTableModel>
+#include <QStyledItemDelegate>
 
 #include "session/views.h"
 
@@ -29,3 +30,12 @@ private:
 // The text a dump cell shows: hex digits and spacers as they are; a character cell's raw byte
 // as its Latin-1 character when printable, else a middle dot.
 QString Gui_DumpCellText(const std::string &cell);
+
+// Paints a dump cell as its background and one centred character, without the style's item
+// machinery: a page of the dump is two thousand cells.
+class DumpCellDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+};

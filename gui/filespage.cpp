@@ -254,7 +254,8 @@ void FilesPage::refreshJobs()
     // The combined structure's Q item has no label and no file: no blank row.
     for (int first = 0; first < static_cast<int>(jobs.items.size()); first += kItemsPerJob) {
         const QModelIndex q = jobsModel->indexOf(first + kJobQ);
-        jobsTree->setRowHidden(q.row(), q.parent(), jobs.items[first + kJobQ].label.empty());
+        const bool hidden = jobs.items[first + kJobQ].label.empty();
+        if (jobsTree->isRowHidden(q.row(), q.parent()) != hidden) jobsTree->setRowHidden(q.row(), q.parent(), hidden);
     }
     outputSource->setCurrentIndex(jobs.outputSource);
     const QString directory = QString::fromStdString(jobs.outputDirectory);

@@ -374,13 +374,16 @@ void PlotWidget::drawTrace(QPainter &painter, const PlotTrace &trace)
     const Scale toX(xRange, plot.x(), plot.width() - 1, false);
     const Scale toY(yRange, plot.y() + plot.height() - 1, plot.height() - 1, true);
     const QColor color = Gui_ToQColor(trace.color);
-    // 1.5 pixels at any device pixel ratio: the pen scales with the ratio, as the curves do.
-    painter.setPen(QPen(color, 1.5));
-    painter.setBrush(color);
     const bool markers = count <= plot.width() / 6;
     // More points than pixel columns: each column gets its first, lowest, highest and last
     // value, which draws the same picture with at most four vertices per column.
     const bool decimate = count > plot.width();
+    // 1.5 pixels at any device pixel ratio: the pen scales with the ratio, as the curves do. A
+    // decimated curve is mostly vertical strokes within pixel columns: drawn aliased and one
+    // pixel wide it looks the same and draws ten times faster.
+    painter.setRenderHint(QPainter::Antialiasing, !decimate);
+    painter.setPen(QPen(color, decimate ? 1.0 : 1.5));
+    painter.setBrush(color);
 
     int column = 0;
     bool open = false;
