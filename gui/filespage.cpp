@@ -2,7 +2,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -41,6 +45,24 @@ std::vector<std::string> ToStrings(const QStringList &paths)
     strings.reserve(paths.size());
     for (const QString &path : paths) strings.push_back(path.toStdString());
     return strings;
+}
+
+// The local files among dropped URLs, a folder standing for the files in it (by name).
+QStringList DroppedFiles(const QList<QUrl> &urls)
+{
+    QStringList files;
+    for (const QUrl &url : urls) {
+        if (!url.isLocalFile()) continue;
+        const QFileInfo dropped(url.toLocalFile());
+        if (!dropped.isDir()) {
+            files << dropped.absoluteFilePath();
+            continue;
+        }
+        const QDir folder(dropped.absoluteFilePath());
+        for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase))
+            files << folder.filePath(name);
+    }
+    return files;
 }
 
 }  // namespace
@@ -151,6 +173,8 @@ void FilesPage::buildJobsTree()
     connect(jobsTree, &QTreeView::expanded, this, [this](const QModelIndex &index) {
         if (const int item = jobsModel->itemOf(index); item >= 0) this->session.jobs.items[item].collapsed = false;
     });
+    jobsTree->viewport()->setAcceptDrops(true);
+    jobsTree->viewport()->installEventFilter(this);
     auto *remove = new QShortcut(QKeySequence::Delete, jobsTree, nullptr, nullptr, Qt::WidgetShortcut);
     connect(remove, &QShortcut::activated, this, &FilesPage::removeCurrentJob);
 
@@ -179,6 +203,37 @@ void FilesPage::addFiles(const QStringList &paths, int qFiles)
 }
 
 void FilesPage::addSelectedFiles() { addFiles(folderView->selectedFiles(), 0); }
+
+bool FilesPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != jobsTree->viewport()) return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        // Taken also while a run has the job list locked: the drop then says why it adds nothing.
+        auto *drag = static_cast<QDropEvent *>(event);
+        if (drag->mimeData()->hasUrls()) drag->acceptProposedAction();
+        else drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        dropFiles(drop->mimeData()->urls());
+        drop->acceptProposedAction();
+        return true;
+    }
+    default: return QWidget::eventFilter(watched, event);
+    }
+}
+
+void FilesPage::dropFiles(const QList<QUrl> &urls)
+{
+    if (!Gui_ControlTakesInput(session.views, "TREE")) {
+        Gui_UpdateStatus(session, "Files cannot be added while the conversion runs", StatusIcon::Error);
+        return;
+    }
+    addFiles(DroppedFiles(urls));
+}
 
 void FilesPage::removeCurrentJob()
 {

@@ -26,12 +26,18 @@ public:
     void addFiles(const QStringList &paths, int qFiles = 0);
     void addSelectedFiles();     // the visible add button: IQ, or I files
     void removeCurrentJob();
+    // Files and folders dropped from a file manager: the files, and the files in the folders,
+    // are added as jobs. Refused (with a line in the status log) while a conversion runs.
+    void dropFiles(const QList<QUrl> &urls);
 
     void refreshJobs();
     void refreshHint();
     void refreshBrowser();
     void applyLocks();
     FolderView *browser() const { return folderView; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *buildControls();

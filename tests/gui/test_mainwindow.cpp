@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -70,6 +71,22 @@ void ClickJobCell(WindowFixture &fixture, int item)
     const QModelIndex index = model->indexOf(item, 1);
     tree->scrollTo(index);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
+    WindowFixture::settle();
+}
+
+// Drops local files on the jobs tree as a file manager does.
+void DropOnJobs(WindowFixture &fixture, const std::vector<std::string> &paths)
+{
+    QWidget *viewport = fixture.find<QTreeView>("TREE")->viewport();
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string &path : paths) urls << QUrl::fromLocalFile(QString::fromStdString(path));
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &drop);
     WindowFixture::settle();
 }
 
@@ -236,6 +253,15 @@ TEST(MainWindow, FilesBecomeJobsWhoseCellsOpenDialogsAndRemoveThem)
     fixture.settle();
     EXPECT_EQ(tree->model()->rowCount(), 0);
     EXPECT_TRUE(hint->isVisible());
+
+    // A dropped folder stands for its files, by name; the small one is refused as ever.
+    std::filesystem::create_directory(data.file("folder"));
+    testsupport::WriteFile(data.file("folder/b.bin"), std::string(2000, '\2'));
+    testsupport::WriteFile(data.file("folder/A.bin"), std::string(2000, '\2'));
+    DropOnJobs(fixture, {data.file("folder"), data.file("big.bin")});
+    ASSERT_EQ(Gui_JobCount(fixture.session.jobs), 3);
+    EXPECT_EQ(Gui_JobInput(fixture.session.jobs, 0), data.file("folder/A.bin"));
+    EXPECT_EQ(Gui_JobInput(fixture.session.jobs, 2), data.file("big.bin"));
 }
 
 TEST(MainWindow, ConvertsJobsWithTheControlsLockedMeanwhile)
@@ -287,6 +313,9 @@ TEST(MainWindow, SecondPressAbortsAndCloseDuringARunKeepsTheStatuses)
 
     auto *convert = fixture.find<QPushButton>("BUTTON_CONVERT");
     QTest::mouseClick(convert, Qt::LeftButton);
+    DropOnJobs(fixture, {data.file("long.bin")});  // the list is locked meanwhile
+    EXPECT_EQ(StatusText(fixture), "Files cannot be added while the conversion runs");
+    EXPECT_EQ(Gui_JobCount(fixture.session.jobs), 1);
     QTest::mouseClick(convert, Qt::LeftButton);
     // The worker stops after its current block: the button may be back before it is drawn,
     // so the state it shows is read from the session.
