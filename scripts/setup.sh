@@ -66,7 +66,8 @@ case "$mode" in
         (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
             ctest --output-on-failure -j "$jobs")
         build "$top/build-tsan" "${sanitized[@]}" -DQUELVOR_TSAN=ON
-        (cd "$top/build-tsan" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+        (cd "$top/build-tsan" && \
+            TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$top/tests/tsan.supp" \
             ctest --output-on-failure -j "$jobs")
         QUELVOR_FUZZ_JOBS=${QUELVOR_FUZZ_JOBS:-$jobs} "$top/scripts/fuzz.sh" 30
         ;;
