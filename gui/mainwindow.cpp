@@ -47,7 +47,8 @@ MainWindow::MainWindow(Session &session, Dialogs &dialogs, QWidget *parent)
     : QMainWindow(parent), session(session), dialogs(dialogs)
 {
     setWindowTitle(kWindowTitle);
-    setWindowIcon(QIcon(Gui_LogoPixmap(64, 2.0)));
+    // The icon the desktop entry installs, or the same picture drawn here.
+    setWindowIcon(QIcon::fromTheme("quelvor", QIcon(Gui_LogoPixmap(64, 2.0))));
     setMinimumSize(kMinimumWindowWidth, kMinimumWindowHeight);
     resize(kMinimumWindowWidth, kMinimumWindowHeight);
     bridge = new ConversionBridge(session, this);
