@@ -5,19 +5,19 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QMimeData>
-#include <QUrl>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyle>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "conversion/guilock.h"
