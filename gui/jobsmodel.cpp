@@ -43,6 +43,8 @@ QVariant DisplayText(const JobTreeItem &item, int column)
 {
     if (column == JobsModel::kLabelColumn) return QString::fromStdString(item.label);
     if (item.cell == JobCell::Remove) return QStringLiteral("Remove");
+    // The progress value shows as a bar while the job runs; a finished job's image says the rest.
+    if (item.cell == JobCell::Progress && item.image != -1) return QString();
     return QString::fromStdString(item.value);
 }
 
