@@ -37,13 +37,6 @@ constexpr int64_t kFileBytes = int64_t{6} << 30;
 constexpr int kSteps = 64;
 constexpr int kWindowSets = 8192;
 
-class NoDialogs : public Dialogs {
-public:
-    bool confirm(QWidget *, const QString &) override { return false; }
-    std::optional<QString> selectFile(QWidget *, const FileRequest &) override { return std::nullopt; }
-    std::optional<QString> selectDirectory(QWidget *, const QString &, const QString &) override { return std::nullopt; }
-};
-
 void Settle()
 {
     for (int round = 0; round < 3; ++round) QCoreApplication::processEvents();
@@ -101,7 +94,7 @@ int main(int argc, char *argv[])
     for (const auto &[item, value] : {std::pair{kItemHeaderSource, "User"}, std::pair{kItemHeaderValue, "0"},
                                       std::pair{kItemTrailerSource, "User"}, std::pair{kItemTrailerValue, "0"}})
         static_cast<void>(onConfigurationTree(session, item, value));
-    NoDialogs dialogs;
+    SilentDialogs dialogs;
     MainWindow window(session, dialogs);
     window.resize(1600, 1000);
     window.show();

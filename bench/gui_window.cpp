@@ -30,13 +30,6 @@
 
 namespace {
 
-class NoDialogs : public Dialogs {
-public:
-    bool confirm(QWidget *, const QString &) override { return false; }
-    std::optional<QString> selectFile(QWidget *, const FileRequest &) override { return std::nullopt; }
-    std::optional<QString> selectDirectory(QWidget *, const QString &, const QString &) override { return std::nullopt; }
-};
-
 void Settle()
 {
     for (int round = 0; round < 5; ++round) QCoreApplication::processEvents();
@@ -64,7 +57,7 @@ void WriteTone(const std::string &path, int64_t bytes)
 
 struct Window {
     Session session;
-    NoDialogs dialogs;
+    SilentDialogs dialogs;
     std::unique_ptr<MainWindow> window;
 
     explicit Window(const std::string &configDir)

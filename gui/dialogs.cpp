@@ -27,3 +27,8 @@ std::optional<QString> QtDialogs::selectDirectory(QWidget *parent, const QString
     if (chosen.isEmpty()) return std::nullopt;
     return chosen;
 }
+
+void QtDialogs::inform(QWidget *parent, const QString &title, const QString &text)
+{
+    QMessageBox::warning(parent, title, text);
+}

@@ -1,5 +1,6 @@
 #pragma once
-// The questions the window asks the user: a yes/no question, a file and a directory choice.
+// The questions the window asks the user: a yes/no question, a file and a directory choice,
+// and a message to acknowledge.
 // Every callback that asks goes through this interface, so a test answers in place of a
 // person (tests/gui replaces it with scripted answers).
 
@@ -23,6 +24,8 @@ public:
     virtual bool confirm(QWidget *parent, const QString &question) = 0;
     virtual std::optional<QString> selectFile(QWidget *parent, const FileRequest &request) = 0;
     virtual std::optional<QString> selectDirectory(QWidget *parent, const QString &title, const QString &start) = 0;
+    // A message with its title and an OK button.
+    virtual void inform(QWidget *parent, const QString &title, const QString &text) = 0;
 };
 
 // The real dialogs: QMessageBox and QFileDialog.
@@ -31,6 +34,20 @@ public:
     bool confirm(QWidget *parent, const QString &question) override;
     std::optional<QString> selectFile(QWidget *parent, const FileRequest &request) override;
     std::optional<QString> selectDirectory(QWidget *parent, const QString &title, const QString &start) override;
+    void inform(QWidget *parent, const QString &title, const QString &text) override;
+};
+
+// Answers no and chooses nothing: for programs that drive the window without a person (the
+// screenshots, the benchmarks).
+class SilentDialogs : public Dialogs {
+public:
+    bool confirm(QWidget *, const QString &) override { return false; }
+    std::optional<QString> selectFile(QWidget *, const FileRequest &) override { return std::nullopt; }
+    std::optional<QString> selectDirectory(QWidget *, const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
+    void inform(QWidget *, const QString &, const QString &) override {}
 };
 
 inline constexpr const char *kProductName = "Brannig Quelvor";

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -22,8 +23,8 @@
 
 #include "conversion/guilock.h"
 #include "conversion/jobs.h"
+#include "filebrowser/filebrowser.h"
 #include "gui/dialogs.h"
-#include "gui/folderview.h"
 #include "gui/jobsmodel.h"
 
 namespace {
@@ -43,7 +44,7 @@ std::vector<std::string> ToStrings(const QStringList &paths)
 {
     std::vector<std::string> strings;
     strings.reserve(paths.size());
-    for (const QString &path : paths) strings.push_back(path.toStdString());
+    for (const QString &path : paths) strings.push_back(QFile::encodeName(path).toStdString());
     return strings;
 }
 
@@ -71,7 +72,7 @@ FilesPage::FilesPage(Session &session, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent), session(session), dialogs(dialogs)
 {
     setObjectName("PAGE_FILES");
-    folderView = new FolderView;
+    buildBrowser();
     buildJobsTree();
 
     // The browser and the jobs tree share the page's height; the controls between them keep
@@ -79,7 +80,7 @@ FilesPage::FilesPage(Session &session, Dialogs &dialogs, QWidget *parent)
     auto *splitter = new QSplitter(Qt::Vertical);
     splitter->setObjectName("SPLITTER_FILES");
     splitter->setChildrenCollapsible(false);
-    splitter->addWidget(folderView);
+    splitter->addWidget(browser);
     splitter->addWidget(buildControls());
     splitter->addWidget(jobsTree);
     splitter->setStretchFactor(0, 1);
@@ -91,11 +92,6 @@ FilesPage::FilesPage(Session &session, Dialogs &dialogs, QWidget *parent)
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(splitter);
 
-    connect(folderView, &FolderView::filesActivated, this, &FilesPage::addSelectedFiles);
-    connect(folderView, &FolderView::directoryChanged, this,
-            [this](const QString &path) { this->session.views.browserDirectory = path.toStdString(); });
-    if (!session.views.browserDirectory.empty())
-        folderView->setDirectory(QString::fromStdString(session.views.browserDirectory));
     refreshJobs();
     refreshHint();
 }
@@ -144,13 +140,31 @@ QWidget *FilesPage::buildControls()
 
     connect(addIq, &QPushButton::clicked, this, &FilesPage::addSelectedFiles);
     connect(addI, &QPushButton::clicked, this, &FilesPage::addSelectedFiles);
-    connect(addQ, &QPushButton::clicked, this, [this] { addFiles(folderView->selectedFiles(), 1); });
+    connect(addQ, &QPushButton::clicked, this, [this] { addFiles(FileBrowser_GetSelectedFiles(*browser), 1); });
     connect(refreshButton, &QPushButton::clicked, this, &FilesPage::refreshBrowser);
     connect(outputSource, &QComboBox::activated, this, &FilesPage::selectOutputSource);
     connect(outputButton, &QPushButton::clicked, this, &FilesPage::chooseOutputDirectory);
     connect(overwrite, &QCheckBox::clicked, this,
             [this](bool checked) { static_cast<void>(onOverwriteProtection(this->session, checked ? 1 : 0)); });
     return controls;
+}
+
+// BROWSER: rooted at "My Computer", opened at the folder used last.
+void FilesPage::buildBrowser()
+{
+    browser = FileBrowser_Create(nullptr, "My Computer");
+    browser->setErrorReporter(
+        [this](const QString &title, const QString &text) { dialogs.inform(this, title, text); });
+    connect(browser, &FileBrowser::filesActivated, this, &FilesPage::addSelectedFiles);
+    // The folder is kept as the raw bytes of its path: the signal's text may not hold them.
+    connect(browser, &FileBrowser::directoryChanged, this,
+            [this] { session.views.browserDirectory = browser->currentDirectory(); });
+    if (!session.views.browserDirectory.empty()) Filebrowser_SetDir(*browser, session.views.browserDirectory, 0);
+    // Files dropped on the list are added as on the jobs tree.
+    if (auto *list = browser->findChild<QAbstractItemView *>("BROWSER_FILES")) {
+        list->viewport()->setAcceptDrops(true);
+        list->viewport()->installEventFilter(this);
+    }
 }
 
 void FilesPage::buildJobsTree()
@@ -196,17 +210,21 @@ void FilesPage::restoreExpanded()
     }
 }
 
-void FilesPage::addFiles(const QStringList &paths, int qFiles)
+void FilesPage::addFiles(const QStringList &paths, int qFiles) { addFiles(ToStrings(paths), qFiles); }
+
+void FilesPage::addFiles(const std::vector<std::string> &paths, int qFiles)
 {
-    if (paths.isEmpty()) return;
-    static_cast<void>(Gui_AddIQ(session, qFiles, ToStrings(paths)));
+    if (paths.empty()) return;
+    static_cast<void>(Gui_AddIQ(session, qFiles, paths));
 }
 
-void FilesPage::addSelectedFiles() { addFiles(folderView->selectedFiles(), 0); }
+void FilesPage::addSelectedFiles() { addFiles(FileBrowser_GetSelectedFiles(*browser), 0); }
 
 bool FilesPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != jobsTree->viewport()) return QWidget::eventFilter(watched, event);
+    const auto *list = browser->findChild<QAbstractItemView *>("BROWSER_FILES");
+    if (watched != jobsTree->viewport() && (!list || watched != list->viewport()))
+        return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
@@ -260,7 +278,7 @@ void FilesPage::chooseJobFile(int item)
     const QString current = QString::fromStdString(session.jobs.items[item].value);
     FileRequest request;
     if (current.isEmpty()) {
-        request.directory = folderView->currentDirectory();
+        request.directory = QFile::decodeName(browser->currentDirectory().c_str());
     } else {
         const QFileInfo file(current);
         request.directory = file.absolutePath();
@@ -291,7 +309,7 @@ void FilesPage::chooseOutputDirectory()
 {
     if (!Gui_ControlTakesInput(session.views, "BUTTON_OUTPUT")) return;
     const QString start = session.jobs.outputDirectory.empty()
-                              ? folderView->currentDirectory()
+                              ? QFile::decodeName(browser->currentDirectory().c_str())
                               : QString::fromStdString(session.jobs.outputDirectory);
     const std::optional<QString> chosen = dialogs.selectDirectory(this, "Select output directory", start);
     if (chosen) {
@@ -329,7 +347,7 @@ void FilesPage::refreshJobs()
 
 void FilesPage::refreshHint() { addFilesHere->setVisible(session.views.hints.addFilesHereVisible); }
 
-void FilesPage::refreshBrowser() { folderView->refresh(); }
+void FilesPage::refreshBrowser() { static_cast<void>(FileBrowser_Refresh(*browser)); }
 
 void FilesPage::applyLocks()
 {
@@ -337,6 +355,6 @@ void FilesPage::applyLocks()
     for (QWidget *control : std::initializer_list<QWidget *>{outputButton, addQ, addI, addIq, outputSource, overwrite,
                                                              refreshButton})
         control->setEnabled(Gui_ControlTakesInput(views, control->objectName().toStdString()));
-    folderView->setLocked(!Gui_ControlTakesInput(views, "BROWSER"));
+    browser->setLocked(!Gui_ControlTakesInput(views, "BROWSER"));
     // TREE keeps showing progress in full colour; core refuses its clicks while locked.
 }

@@ -14,7 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QTreeView;
 class Dialogs;
-class FolderView;
+class FileBrowser;
 class JobsModel;
 
 class FilesPage : public QWidget {
@@ -24,6 +24,7 @@ public:
 
     // Adds files as jobs, as the add button adds the browser's selection (qFiles 1: Q files).
     void addFiles(const QStringList &paths, int qFiles = 0);
+    void addFiles(const std::vector<std::string> &paths, int qFiles);
     void addSelectedFiles();     // the visible add button: IQ, or I files
     void removeCurrentJob();
     // Files and folders dropped from a file manager: the files, and the files in the folders,
@@ -32,15 +33,15 @@ public:
 
     void refreshJobs();
     void refreshHint();
-    void refreshBrowser();
+    void refreshBrowser();     // BUTTON_REFRESH, and the end of a run
     void applyLocks();
-    FolderView *browser() const { return folderView; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *buildControls();
+    void buildBrowser();
     void buildJobsTree();
     void restoreExpanded();
     void pressJobCell(const QModelIndex &index);
@@ -50,7 +51,7 @@ private:
 
     Session &session;
     Dialogs &dialogs;
-    FolderView *folderView;
+    FileBrowser *browser;
     QComboBox *outputSource;
     QLineEdit *outputDirectory;
     QPushButton *outputButton;

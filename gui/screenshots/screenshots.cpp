@@ -23,17 +23,6 @@
 
 namespace {
 
-// Dialogs never open here: every question is answered no.
-class SilentDialogs : public Dialogs {
-public:
-    bool confirm(QWidget *, const QString &) override { return false; }
-    std::optional<QString> selectFile(QWidget *, const FileRequest &) override { return std::nullopt; }
-    std::optional<QString> selectDirectory(QWidget *, const QString &, const QString &) override
-    {
-        return std::nullopt;
-    }
-};
-
 void Settle()
 {
     for (int round = 0; round < 5; ++round) QCoreApplication::processEvents();

@@ -48,6 +48,8 @@ public:
         return Next(directories);
     }
 
+    void inform(QWidget *, const QString &title, const QString &text) override { asked << title + ": " + text; }
+
 private:
     static std::optional<QString> Next(std::deque<QString> &answers)
     {
