@@ -2,21 +2,24 @@
 // page after a change and for the user's guide. Runs without a display (offscreen platform).
 //   quelvor-screenshots OUTPUT_DIR EXAMPLES_DIR [SUFFIX]
 // The session starts on a copy of the bundled example configurations with the example file
-// as job 1; two pages are drawn once more under a dark palette, the signal processing page with
-// a filter and the IQ page of the text example. SUFFIX (e.g. "@2x", for a run with QT_SCALE_FACTOR=2) names a run that draws the
+// as job 1; two pages are drawn once more under a dark palette, then the converted job, the
+// signal processing page with a filter and the IQ page of the text example. SUFFIX (e.g. "@2x", for a run with QT_SCALE_FACTOR=2) names a run that draws the
 // pages at the smallest window only.
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <cstdio>
 
 #include "app/configflows.h"
 #include "app/startup.h"
 #include "app/treerules.h"
 #include "conversion/jobs.h"
+#include "conversion/runstate.h"
 #include "gui/dialogs.h"
 #include "gui/mainwindow.h"
 #include "gui/splash.h"
@@ -101,6 +104,18 @@ bool DrawPage(MainWindow &window, const QDir &output, int page, const QString &n
     return saved;
 }
 
+// The "Files" page after the example was converted, with the job's results open.
+bool DrawConverted(Session &session, MainWindow &window, const QDir &output)
+{
+    window.convert();
+    QDeadlineTimer deadline(60000);
+    while (Gui_GetConversionRunning(session.run) != kRunIdle && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    Settle();
+    window.findChild<QTreeView *>("TREE")->expandAll();
+    return DrawPage(window, output, 0, "5-converted", {1020, 710});
+}
+
 // The signal processing page with the low-pass filter halving the rate, and the IQ page of the
 // separate text files, whose preview takes the page's height.
 bool DrawVariants(Session &session, MainWindow &window, const QDir &output, const QDir &shown)
@@ -165,6 +180,7 @@ int main(int argc, char *argv[])
         saved = DrawWindow(window, output, {1600, 1000}, suffix) && saved;
         saved = DrawDark(window, output) && saved;
         QApplication::setPalette(QPalette());
+        saved = DrawConverted(session, window, output) && saved;
         saved = DrawVariants(session, window, output, shown) && saved;
     }
     return saved ? 0 : 1;
