@@ -76,7 +76,6 @@ void ConfigurationArea::buildTree()
     tree->setModel(model);
     tree->setItemDelegate(new ConfigurationTreeDelegate(tree));
     tree->setUniformRowHeights(true);
-    tree->setAlternatingRowColors(false);
     tree->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                           QAbstractItemView::AnyKeyPressed);
     tree->header()->setStretchLastSection(true);

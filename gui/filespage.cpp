@@ -162,8 +162,9 @@ void FilesPage::buildBrowser()
     if (!session.views.browserDirectory.empty()) Filebrowser_SetDir(*browser, session.views.browserDirectory, 0);
     // Files dropped on the list are added as on the jobs tree.
     if (auto *list = browser->findChild<QAbstractItemView *>("BROWSER_FILES")) {
-        list->viewport()->setAcceptDrops(true);
-        list->viewport()->installEventFilter(this);
+        browserListArea = list->viewport();
+        browserListArea->setAcceptDrops(true);
+        browserListArea->installEventFilter(this);
     }
 }
 
@@ -222,9 +223,7 @@ void FilesPage::addSelectedFiles() { addFiles(FileBrowser_GetSelectedFiles(*brow
 
 bool FilesPage::eventFilter(QObject *watched, QEvent *event)
 {
-    const auto *list = browser->findChild<QAbstractItemView *>("BROWSER_FILES");
-    if (watched != jobsTree->viewport() && (!list || watched != list->viewport()))
-        return QWidget::eventFilter(watched, event);
+    if (watched != jobsTree->viewport() && watched != browserListArea) return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {

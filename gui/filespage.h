@@ -52,6 +52,7 @@ private:
     Session &session;
     Dialogs &dialogs;
     FileBrowser *browser;
+    QWidget *browserListArea = nullptr;  // where files dropped on the browser's list land
     QComboBox *outputSource;
     QLineEdit *outputDirectory;
     QPushButton *outputButton;
