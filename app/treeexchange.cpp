@@ -2,16 +2,17 @@
 
 #include <cstring>
 
-void Configuration_TreeLineIO(ConfigurationTree &tree, char *slot, int toTree, int item, int onlyItem)
+int Configuration_TreeLineIO(ConfigurationTree &tree, char *slot, int toTree, int item, int onlyItem)
 {
-    if (onlyItem != -1 && onlyItem != item) return;
+    if (onlyItem != -1 && onlyItem != item) return 0;
     TreeItem &cell = tree.items[item];
     if (toTree) {
         cell.value = slot;
-        return;
+        return 0;
     }
-    if (Configuration_CutTreeValue(cell.value)) tree.activeItem = item;
+    const int cut = Configuration_CutTreeValue(cell.value) ? 1 : 0;
     std::memcpy(slot, cell.value.c_str(), cell.value.size() + 1);
+    return cut;
 }
 
 void Configuration_TreeIO(Session &session, ConfigurationRecord &record, int toTree, int item)
@@ -25,10 +26,13 @@ void Configuration_TreeIO(Session &session, ConfigurationRecord &record, int toT
         }
         if (item == -2) return;
     }
+    int lastCut = -1;
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const int treeItem = kSlots[slot].treeItem;
         if (treeItem < 0) continue;  // the name and the reserved slot
-        Configuration_TreeLineIO(session.tree, Configuration_Slot(record, slot), toTree, treeItem, item);
+        if (Configuration_TreeLineIO(session.tree, Configuration_Slot(record, slot), toTree, treeItem, item))
+            lastCut = treeItem;
     }
     Session_Notify(session, SessionChange::ConfigurationTree);
+    if (lastCut >= 0) Session_Reveal(session, SessionChange::ConfigurationTree, lastCut);
 }

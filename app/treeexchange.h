@@ -10,5 +10,6 @@
 void Configuration_TreeIO(Session &session, ConfigurationRecord &record, int toTree, int item);
 
 // One slot: acts only when onlyItem is -1 or equals item. Reading a text longer than 90
-// characters cuts it, writes the cut text back into the cell and makes the item active.
-void Configuration_TreeLineIO(ConfigurationTree &tree, char *slot, int toTree, int item, int onlyItem);
+// characters cuts it and writes the cut text back into the cell; returns 1 then, so that the
+// caller can show the user the item that was cut.
+[[nodiscard]] int Configuration_TreeLineIO(ConfigurationTree &tree, char *slot, int toTree, int item, int onlyItem);

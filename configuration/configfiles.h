@@ -11,9 +11,10 @@
 
 #include "configuration/record.h"
 #include "configuration/statuslog.h"
+#include "configuration/version.h"
 
-inline constexpr std::string_view kFileProductLine = "Brannig Quelvor";
-inline constexpr std::string_view kFileVersionLine = "1.05";
+inline constexpr std::string_view kFileProductLine = kProgramName;
+inline constexpr std::string_view kFileVersionLine = kProgramVersion;
 inline constexpr int kCheckBlockBytes = 100;
 inline constexpr std::string_view kConfigurationExtension = ".pnx";
 

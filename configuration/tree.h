@@ -80,7 +80,6 @@ struct TreeItem {
 
 struct ConfigurationTree {
     std::array<TreeItem, kTreeItemCount> items;
-    int activeItem = -1;                  // the item a view scrolls to and highlights
 };
 
 // The tree of a fresh start: labels, parents, value cells and lists, colours, no faults.

@@ -40,7 +40,6 @@ inline constexpr int kOutputUserDefined = 1;
 
 struct JobList {
     std::vector<JobTreeItem> items;       // TREE; 9 per job
-    int activeItem = -1;
     int outputSource = kOutputSameAsInput;// RING_OUTPUT_SOURCE
     std::string outputDirectory;          // STRING_OUTPUTDIR (and its tool tip)
     int overwriteProtection = 0;          // CHECKBOX_OVERWRITE

@@ -48,7 +48,8 @@ void AnalyseFirstJob(Session &session)
         Parser_Job1Changed(session, Gui_JobInput(session.jobs, 0).c_str(), Gui_JobQ(session.jobs, 0).c_str());
 }
 
-// Appends one job; pathI or pathQ may be null (the cell stays empty).
+// Appends one job; pathI or pathQ may be null (the cell stays empty). The caller announces the
+// new rows.
 void Gui_AddNewJob(Session &session, const char *pathI, const char *pathQ, const char *outputPath)
 {
     const bool separate = IsSeparate(session);
@@ -80,7 +81,11 @@ void Gui_AddNewJob(Session &session, const char *pathI, const char *pathQ, const
         item.background = offset == 0 ? kJobRowColor : (offset % 2 == 1 ? kOddChildColor : kEvenChildColor);
         jobs.items.push_back(std::move(item));
     }
-    Session_Notify(session, SessionChange::Jobs);
+}
+
+void NotifyJobsChanged(const Session &session, int firstJob, int count)
+{
+    Session_NotifyRows(session, SessionChange::Jobs, RowChange::Changed, firstJob, count);
 }
 
 }  // namespace
@@ -119,13 +124,15 @@ int Gui_AddIQ(Session &session, int qFiles, const std::vector<std::string> &sele
         while (nextQ < jobsBefore && !Gui_JobQ(session.jobs, nextQ).empty()) ++nextQ;
         if (nextQ < jobsBefore) {
             session.jobs.items[nextQ * kItemsPerJob + kJobQ].value = path;
-            Session_Notify(session, SessionChange::Jobs);
+            NotifyJobsChanged(session, nextQ, 1);
             if (nextQ == 0) Parser_Job1Changed(session, Gui_JobInput(session.jobs, 0).c_str(), path.c_str());
             ++nextQ;
         } else {
             Gui_AddNewJob(session, nullptr, path.c_str(), output.c_str());
         }
     }
+    const int jobsAfter = Gui_JobCount(session.jobs);
+    Session_NotifyRows(session, SessionChange::Jobs, RowChange::Inserted, jobsBefore, jobsAfter - jobsBefore);
     return taken;
 }
 
@@ -134,12 +141,15 @@ int onFilesTree(Session &session, int item)
     if (Session_Locked(session)) return 0;
     JobList &jobs = session.jobs;
     if (item < 0 || item >= static_cast<int>(jobs.items.size()) || item % kItemsPerJob != kJobItem) return 0;
+    const int job = item / kItemsPerJob;
+    // The views see the row go while its data is still there, then the renumbered rows after it.
+    Session_NotifyRows(session, SessionChange::Jobs, RowChange::Removing, job, 1);
     jobs.items.erase(jobs.items.begin() + item, jobs.items.begin() + item + kItemsPerJob);
     for (size_t index = item; index < jobs.items.size(); ++index)
         if (jobs.items[index].parent >= item) jobs.items[index].parent -= kItemsPerJob;
-    if (jobs.activeItem >= static_cast<int>(jobs.items.size())) jobs.activeItem = -1;
+    Session_NotifyRows(session, SessionChange::Jobs, RowChange::Removed, job, 1);
     RenumberFrom(jobs, item);
-    Session_Notify(session, SessionChange::Jobs);
+    NotifyJobsChanged(session, job, Gui_JobCount(jobs) - job);
     if (jobs.items.empty() || item == 0) AnalyseFirstJob(session);
     return 1;
 }
@@ -153,7 +163,7 @@ int Gui_SetJobPath(Session &session, int item, const std::string &path)
     if (role != kJobInput && role != kJobOutput && !(role == kJobQ && jobs.items[item].cell == JobCell::File))
         return 0;
     jobs.items[item].value = path;
-    Session_Notify(session, SessionChange::Jobs);
+    NotifyJobsChanged(session, item / kItemsPerJob, 1);
     if (item < kItemsPerJob && role != kJobOutput) AnalyseFirstJob(session);
     return 1;
 }

@@ -556,10 +556,11 @@ void Conversion_ApplyEvent(Session &session, const ConversionEvent &event)
             jobs.items[job + kJobItem].image = -1;
             for (int offset = kJobConvertedSamples; offset < kItemsPerJob; ++offset) jobs.items[job + offset].value.clear();
         }
-        break;
+        Session_NotifyRows(session, SessionChange::Jobs, RowChange::Changed, 0, Gui_JobCount(jobs));
+        return;
     case ConversionEvent::Kind::JobActive:
-        if (known) jobs.activeItem = first + kJobStatus;
-        break;
+        if (known) Session_Reveal(session, SessionChange::Jobs, first + kJobStatus);
+        return;
     case ConversionEvent::Kind::Progress:
         if (known) {
             jobs.items[first + kJobStatus].label = event.status;
@@ -589,7 +590,7 @@ void Conversion_ApplyEvent(Session &session, const ConversionEvent &event)
         Conversion_EndRun(session);
         return;
     }
-    Session_Notify(session, SessionChange::Jobs);
+    if (known) Session_NotifyRows(session, SessionChange::Jobs, RowChange::Changed, event.job, 1);
 }
 
 void Conversion_EndRun(Session &session)

@@ -62,7 +62,7 @@ QLabel *Heading(const QString &text)
 
 }  // namespace
 
-QPixmap Gui_LogoPixmap(int size, qreal devicePixelRatio)
+QPixmap LogoPixmap(int size, qreal devicePixelRatio)
 {
     QPixmap pixmap(QSize(size, size) * devicePixelRatio);
     pixmap.setDevicePixelRatio(devicePixelRatio);
@@ -80,7 +80,7 @@ QPixmap Gui_LogoPixmap(int size, qreal devicePixelRatio)
             step == 0 ? path.moveTo(x, y) : path.lineTo(x, y);
         }
         painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(Gui_ToQColor(color), size / 16.0, Qt::SolidLine, Qt::RoundCap));
+        painter.setPen(QPen(ToQColor(color), size / 16.0, Qt::SolidLine, Qt::RoundCap));
         painter.drawPath(path);
     };
     wave(0.0, kTraceI);
@@ -92,7 +92,7 @@ AboutPanel::AboutPanel(QWidget *parent) : QWidget(parent)
 {
     setObjectName("ABOUT");
     auto *picture = new QLabel;
-    picture->setPixmap(Gui_LogoPixmap(96, devicePixelRatioF()));
+    picture->setPixmap(LogoPixmap(96, devicePixelRatioF()));
     auto *title = Heading(kWindowTitle);
 
     // The text stands in a column of reading width in the middle of the window.
@@ -126,7 +126,8 @@ AboutPanel::AboutPanel(QWidget *parent) : QWidget(parent)
 
     layout->addWidget(Heading("Contact"));
     layout->addWidget(Paragraph("Comments and suggestions are welcome: write to the maintainers of your copy."));
-    layout->addWidget(Link("HYPERLINK_EM", "mailto:?subject=Brannig%20Quelvor%201.05", "Write an e-mail"));
+    const QString subject = QUrl::toPercentEncoding(QString("%1 %2").arg(kProgramName, kProgramVersion));
+    layout->addWidget(Link("HYPERLINK_EM", "mailto:?subject=" + subject, "Write an e-mail"));
     layout->addStretch();
 
     auto *close = new QPushButton("Close");

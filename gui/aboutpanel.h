@@ -14,4 +14,4 @@ signals:
 };
 
 // The program's picture: an I and a Q wave in their trace colours, `size` pixels square.
-QPixmap Gui_LogoPixmap(int size, qreal devicePixelRatio);
+QPixmap LogoPixmap(int size, qreal devicePixelRatio);

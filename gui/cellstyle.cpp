@@ -93,37 +93,37 @@ const QIcon &CachedMark(StatusIcon icon, bool faded)
 
 }  // namespace
 
-QColor Gui_ToQColor(Rgb color)
+QColor ToQColor(Rgb color)
 {
     return QColor(ClampChannel(color.red), ClampChannel(color.green), ClampChannel(color.blue));
 }
 
-QVariant Gui_BackgroundRole(Rgb color) { return QBrush(Gui_ToQColor(color)); }
+QVariant BackgroundRole(Rgb color) { return QBrush(ToQColor(color)); }
 
-QColor Gui_ReadableText(Rgb background)
+QColor ReadableText(Rgb background)
 {
-    const QColor color = Gui_ToQColor(background);
+    const QColor color = ToQColor(background);
     // Relative luminance with the Rec. 709 weights, on the 0 .. 255 scale.
     const double luminance = 0.2126 * color.red() + 0.7152 * color.green() + 0.0722 * color.blue();
     return luminance >= 128.0 ? QColor(Qt::black) : QColor(Qt::white);
 }
 
-QColor Gui_DimmedText(Rgb background)
+QColor DimmedText(Rgb background)
 {
-    const QColor text = Gui_ReadableText(background);
-    const QColor base = Gui_ToQColor(background);
+    const QColor text = ReadableText(background);
+    const QColor base = ToQColor(background);
     return QColor((text.red() + base.red()) / 2, (text.green() + base.green()) / 2, (text.blue() + base.blue()) / 2);
 }
 
-QIcon Gui_StatusIcon(StatusIcon icon) { return CachedMark(icon, false); }
+QIcon StatusIconImage(StatusIcon icon) { return CachedMark(icon, false); }
 
-QIcon Gui_FadedStatusIcon(StatusIcon icon) { return CachedMark(icon, true); }
+QIcon FadedStatusIconImage(StatusIcon icon) { return CachedMark(icon, true); }
 
-QIcon Gui_JobImage(int image)
+QIcon JobImage(int image)
 {
-    if (image == 0) return Gui_StatusIcon(StatusIcon::Ok);
-    if (image == 1) return Gui_StatusIcon(StatusIcon::Error);
+    if (image == 0) return StatusIconImage(StatusIcon::Ok);
+    if (image == 1) return StatusIconImage(StatusIcon::Error);
     return QIcon();
 }
 
-QIcon Gui_FaultIcon() { return Gui_StatusIcon(StatusIcon::Error); }
+QIcon FaultIcon() { return StatusIconImage(StatusIcon::Error); }

@@ -43,7 +43,7 @@ QVariant DisplayText(const TreeItem &item, int column)
 QVariant Decoration(const TreeItem &item, int column)
 {
     if (column != ConfigurationTreeModel::kParameterColumn) return QVariant();
-    if (item.faultImage == 0 || HasFaultsBelow(item)) return Gui_FaultIcon();
+    if (item.faultImage == 0 || HasFaultsBelow(item)) return FaultIcon();
     return QVariant();
 }
 
@@ -56,9 +56,9 @@ QVariant ToolTip(const TreeItem &item)
 
 QVariant Foreground(const TreeItem &item, int column)
 {
-    if (!item.enabled) return Gui_DimmedText(item.background);
+    if (!item.enabled) return DimmedText(item.background);
     if (column == ConfigurationTreeModel::kValueColumn && HasFaultsBelow(item)) return kFaultCountText;
-    return Gui_ReadableText(item.background);
+    return ReadableText(item.background);
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ QVariant ConfigurationTreeModel::data(const QModelIndex &index, int role) const
     case Qt::EditRole: return DisplayText(item, column);
     case Qt::DecorationRole: return Decoration(item, column);
     case Qt::ToolTipRole: return ToolTip(item);
-    case Qt::BackgroundRole: return Gui_BackgroundRole(item.background);
+    case Qt::BackgroundRole: return BackgroundRole(item.background);
     case Qt::ForegroundRole: return Foreground(item, column);
     case ListValuesRole: return item.isList ? QVariant(ToStringList(item.listValues)) : QVariant();
     case IsListRole: return item.isList;
@@ -146,8 +146,11 @@ Qt::ItemFlags ConfigurationTreeModel::flags(const QModelIndex &index) const
 bool ConfigurationTreeModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (!index.isValid() || index.column() != kValueColumn || role != Qt::EditRole) return false;
-    // The core takes the edit, changes the tree and announces it; refresh() then shows it.
-    return onConfigurationTree(session_, itemOf(index), value.toString().toStdString()) != 0;
+    // The core takes the edit and changes the tree; its notice redraws whatever else the edit
+    // touched (enabled items, fault marks, counters).
+    if (onConfigurationTree(session_, itemOf(index), value.toString().toStdString()) == 0) return false;
+    emit dataChanged(index.siblingAtColumn(kParameterColumn), index);
+    return true;
 }
 
 void ConfigurationTreeModel::refresh()

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/configflows.h"
+#include "app/viewchoices.h"
 #include "conversion/guilock.h"
 #include "gui/configtreedelegate.h"
 #include "gui/configtreemodel.h"
@@ -31,7 +32,7 @@ ConfigurationArea::ConfigurationArea(Session &session, Dialogs &dialogs, QWidget
     ring->setToolTip("Stored configurations");
     name = new QLineEdit;
     name->setObjectName("STRING_CONFIGURATION");
-    name->setMaxLength(90);
+    name->setMaxLength(kNameMaxChars);
     name->setToolTip("Name under which the configuration is saved");
     nameLabel->setBuddy(name);
     saveButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), "Save");
@@ -92,7 +93,7 @@ void ConfigurationArea::buildTree()
 void ConfigurationArea::rememberCollapsed(const QModelIndex &index, bool collapsed)
 {
     const int item = model->itemOf(index);
-    if (item >= 0) session.tree.items[item].collapsed = collapsed;
+    if (item >= 0) static_cast<void>(Gui_SetTreeItemCollapsed(session, item, collapsed ? 1 : 0));
 }
 
 void ConfigurationArea::selectRing(int index)
@@ -106,7 +107,7 @@ void ConfigurationArea::selectRing(int index)
 
 void ConfigurationArea::save()
 {
-    if (!Gui_ControlTakesInput(session.views, "BUTTON_SAVE")) return;
+    if (!Gui_ControlTakesInput(session.views, Control::SaveButton)) return;
     static_cast<void>(Gui_SaveConfiguration(session));
 }
 
@@ -140,18 +141,21 @@ void ConfigurationArea::refreshTree()
         const QSignalBlocker blocker(tree);  // restoring is not a user's collapse
         tree->setExpanded(index, !treeItem.collapsed);
     }
-    const int active = session.tree.activeItem;
-    if (active >= 0 && model->itemOf(tree->currentIndex()) != active) {
-        tree->setCurrentIndex(model->indexOf(active, 1));
-        tree->scrollTo(model->indexOf(active, 1));
-    }
+}
+
+void ConfigurationArea::revealItem(int item)
+{
+    const QModelIndex value = model->indexOf(item, ConfigurationTreeModel::kValueColumn);
+    if (!value.isValid()) return;
+    tree->setCurrentIndex(value);
+    tree->scrollTo(value);
 }
 
 void ConfigurationArea::applyLocks()
 {
-    const bool locked = Session_Locked(session);
-    ring->setEnabled(!locked);
-    name->setReadOnly(locked);
+    ring->setEnabled(Gui_ControlTakesInput(session.views, Control::ConfigurationRing));
+    name->setReadOnly(!Gui_ControlTakesInput(session.views, Control::ConfigurationName));
+    tree->setItemsExpandable(Gui_ControlTakesInput(session.views, Control::ConfigurationTree));
     // The tree keeps showing and scrolling; its model offers no editor while locked, and core
     // refuses an edit that was open when the run started.
     model->refresh();

@@ -21,7 +21,8 @@ public:
     ConfigurationArea(Session &session, Dialogs &dialogs, QWidget *parent = nullptr);
 
     void refreshList();    // ring, name, label, buttons
-    void refreshTree();    // items, fault marks, collapsed branches, the active item
+    void refreshTree();    // items, fault marks, collapsed branches
+    void revealItem(int item);  // makes the item's Value cell current and visible, once
     void applyLocks();
 
     void save();           // BUTTON_SAVE, Ctrl+S

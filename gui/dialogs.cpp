@@ -6,7 +6,7 @@
 
 bool QtDialogs::confirm(QWidget *parent, const QString &question)
 {
-    return QMessageBox::question(parent, kProductName, question, QMessageBox::Yes | QMessageBox::No,
+    return QMessageBox::question(parent, kProgramName, question, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 

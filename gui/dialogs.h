@@ -7,6 +7,8 @@
 #include <QString>
 #include <optional>
 
+#include "configuration/version.h"
+
 class QWidget;
 
 struct FileRequest {
@@ -50,5 +52,3 @@ public:
     void inform(QWidget *, const QString &, const QString &) override {}
 };
 
-inline constexpr const char *kProductName = "Brannig Quelvor";
-inline constexpr const char *kWindowTitle = "Brannig Quelvor - 1.05";

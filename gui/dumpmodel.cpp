@@ -9,7 +9,7 @@ constexpr int kBytesPerRow = 16;
 const QChar kUnprintable(0x00B7);
 }  // namespace
 
-QString Gui_DumpCellText(const std::string &cell)
+QString DumpCellText(const std::string &cell)
 {
     if (cell.size() != 1) return QString::fromStdString(cell);
     const auto byte = static_cast<unsigned char>(cell[0]);
@@ -33,11 +33,11 @@ QVariant DumpTableModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || cell >= dump.cells.size() || cell >= dump.colors.size()) return QVariant();
     const Rgb background = dump.colors[cell];
     switch (role) {
-    case Qt::DisplayRole: return Gui_DumpCellText(dump.cells[cell]);
-    case Qt::BackgroundRole: return Gui_BackgroundRole(background);
+    case Qt::DisplayRole: return DumpCellText(dump.cells[cell]);
+    case Qt::BackgroundRole: return BackgroundRole(background);
     case Qt::ForegroundRole:
         // The empty dump paints its row white on white.
-        return index.row() == 0 && dump.row1TextColor == kWhite ? Gui_ToQColor(kWhite) : Gui_ReadableText(background);
+        return index.row() == 0 && dump.row1TextColor == kWhite ? ToQColor(kWhite) : ReadableText(background);
     case Qt::TextAlignmentRole: return Qt::AlignCenter;
     default: return QVariant();
     }
@@ -52,11 +52,15 @@ QVariant DumpTableModel::headerData(int section, Qt::Orientation orientation, in
 
 void DumpTableModel::refresh()
 {
-    if (dump.rows != shownRows) {
-        beginResetModel();
+    // Rows come and go at the end; every row that stays may show other bytes and colours.
+    if (dump.rows > shownRows) {
+        beginInsertRows(QModelIndex(), shownRows, dump.rows - 1);
         shownRows = dump.rows;
-        endResetModel();
-        return;
+        endInsertRows();
+    } else if (dump.rows < shownRows) {
+        beginRemoveRows(QModelIndex(), dump.rows, shownRows - 1);
+        shownRows = dump.rows;
+        endRemoveRows();
     }
     if (shownRows > 0) emit dataChanged(index(0, 0), index(shownRows - 1, kDumpColumns - 1));
 }

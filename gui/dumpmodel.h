@@ -19,7 +19,7 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // The dump changed: a new row count resets the model, new colours repaint it.
+    // The dump changed: rows are added or removed at the end, and the others repainted.
     void refresh();
 
 private:
@@ -29,7 +29,7 @@ private:
 
 // The text a dump cell shows: hex digits and spacers as they are; a character cell's raw byte
 // as its Latin-1 character when printable, else a middle dot.
-QString Gui_DumpCellText(const std::string &cell);
+QString DumpCellText(const std::string &cell);
 
 // Paints a dump cell as its background and one centred character, without the style's item
 // machinery: a page of the dump is two thousand cells.

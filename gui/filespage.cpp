@@ -21,9 +21,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/viewchoices.h"
 #include "conversion/guilock.h"
 #include "conversion/jobs.h"
 #include "filebrowser/filebrowser.h"
+#include "filebrowser/pathtext.h"
 #include "gui/dialogs.h"
 #include "gui/jobsmodel.h"
 
@@ -44,7 +46,7 @@ std::vector<std::string> ToStrings(const QStringList &paths)
 {
     std::vector<std::string> strings;
     strings.reserve(paths.size());
-    for (const QString &path : paths) strings.push_back(QFile::encodeName(path).toStdString());
+    for (const QString &path : paths) strings.push_back(PathBytes(path));
     return strings;
 }
 
@@ -158,7 +160,7 @@ void FilesPage::buildBrowser()
     connect(browser, &FileBrowser::filesActivated, this, &FilesPage::addSelectedFiles);
     // The folder is kept as the raw bytes of its path: the signal's text may not hold them.
     connect(browser, &FileBrowser::directoryChanged, this,
-            [this] { session.views.browserDirectory = browser->currentDirectory(); });
+            [this] { static_cast<void>(Gui_SetBrowserDirectory(session, browser->currentDirectory())); });
     if (!session.views.browserDirectory.empty()) Filebrowser_SetDir(*browser, session.views.browserDirectory, 0);
     // Files dropped on the list are added as on the jobs tree.
     if (auto *list = browser->findChild<QAbstractItemView *>("BROWSER_FILES")) {
@@ -181,13 +183,8 @@ void FilesPage::buildJobsTree()
     jobsTree->header()->setStretchLastSection(true);
     jobsTree->setIndentation(14);
     connect(jobsTree, &QTreeView::clicked, this, &FilesPage::pressJobCell);
-    connect(jobsModel, &QAbstractItemModel::modelReset, this, &FilesPage::restoreExpanded);
-    connect(jobsTree, &QTreeView::collapsed, this, [this](const QModelIndex &index) {
-        if (const int item = jobsModel->itemOf(index); item >= 0) this->session.jobs.items[item].collapsed = true;
-    });
-    connect(jobsTree, &QTreeView::expanded, this, [this](const QModelIndex &index) {
-        if (const int item = jobsModel->itemOf(index); item >= 0) this->session.jobs.items[item].collapsed = false;
-    });
+    connect(jobsTree, &QTreeView::collapsed, this, [this](const QModelIndex &index) { rememberCollapsed(index, true); });
+    connect(jobsTree, &QTreeView::expanded, this, [this](const QModelIndex &index) { rememberCollapsed(index, false); });
     jobsTree->viewport()->setAcceptDrops(true);
     jobsTree->viewport()->installEventFilter(this);
     auto *remove = new QShortcut(QKeySequence::Delete, jobsTree, nullptr, nullptr, Qt::WidgetShortcut);
@@ -201,14 +198,56 @@ void FilesPage::buildJobsTree()
     overlay->addWidget(addFilesHere, 0, Qt::AlignCenter);
 }
 
-void FilesPage::restoreExpanded()
+void FilesPage::rememberCollapsed(const QModelIndex &index, bool collapsed)
+{
+    const int item = jobsModel->itemOf(index);
+    if (item >= 0) static_cast<void>(Gui_SetJobItemCollapsed(session, item, collapsed ? 1 : 0));
+}
+
+// New or changed jobs as the session has them: the expanded branches, and no blank row for the
+// combined structure's Q item, which has no label and no file.
+void FilesPage::showJobRows(int firstJob, int count)
 {
     const QSignalBlocker blocker(jobsTree);  // restoring is not a user's collapse
     const std::vector<JobTreeItem> &items = session.jobs.items;
-    for (int first = 0; first < static_cast<int>(items.size()); first += kItemsPerJob) {
-        jobsTree->setExpanded(jobsModel->indexOf(first + kJobItem), !items[first + kJobItem].collapsed);
-        jobsTree->setExpanded(jobsModel->indexOf(first + kJobStatus), !items[first + kJobStatus].collapsed);
+    const int end = std::min<int>((firstJob + count) * kItemsPerJob, jobsModel->rowCount() * kItemsPerJob);
+    for (int first = firstJob * kItemsPerJob; first < end; first += kItemsPerJob) {
+        const QModelIndex q = jobsModel->indexOf(first + kJobQ);
+        const bool hidden = items[first + kJobQ].label.empty();
+        if (jobsTree->isRowHidden(q.row(), q.parent()) != hidden) jobsTree->setRowHidden(q.row(), q.parent(), hidden);
     }
+}
+
+void FilesPage::applyJobRows(const SessionNotice &notice)
+{
+    switch (notice.rows) {
+    case RowChange::Inserted: {
+        jobsModel->jobsInserted(notice.first, notice.count);
+        const QSignalBlocker blocker(jobsTree);
+        const std::vector<JobTreeItem> &items = session.jobs.items;
+        for (int job = notice.first; job < notice.first + notice.count; ++job) {
+            const int first = job * kItemsPerJob;
+            jobsTree->setExpanded(jobsModel->indexOf(first + kJobItem), !items[first + kJobItem].collapsed);
+            jobsTree->setExpanded(jobsModel->indexOf(first + kJobStatus), !items[first + kJobStatus].collapsed);
+        }
+        showJobRows(notice.first, notice.count);
+        break;
+    }
+    case RowChange::Removing: jobsModel->jobsRemoving(notice.first, notice.count); break;
+    case RowChange::Removed: jobsModel->jobsRemoved(); break;
+    case RowChange::Changed:
+        jobsModel->jobsChanged(notice.first, notice.count);
+        showJobRows(notice.first, notice.count);
+        break;
+    case RowChange::All:
+    case RowChange::Reveal: break;
+    }
+}
+
+void FilesPage::revealJobItem(int item)
+{
+    const QModelIndex index = jobsModel->indexOf(item);
+    if (index.isValid()) jobsTree->scrollTo(index);
 }
 
 void FilesPage::addFiles(const QStringList &paths, int qFiles) { addFiles(ToStrings(paths), qFiles); }
@@ -245,7 +284,7 @@ bool FilesPage::eventFilter(QObject *watched, QEvent *event)
 
 void FilesPage::dropFiles(const QList<QUrl> &urls)
 {
-    if (!Gui_ControlTakesInput(session.views, "TREE")) {
+    if (!Gui_ControlTakesInput(session.views, Control::JobsTree)) {
         Gui_UpdateStatus(session, "Files cannot be added while the conversion runs", StatusIcon::Error);
         return;
     }
@@ -273,11 +312,11 @@ void FilesPage::pressJobCell(const QModelIndex &index)
 
 void FilesPage::chooseJobFile(int item)
 {
-    if (!Gui_ControlTakesInput(session.views, "TREE")) return;
-    const QString current = QString::fromStdString(session.jobs.items[item].value);
+    if (!Gui_ControlTakesInput(session.views, Control::JobsTree)) return;
+    const QString current = PathText(session.jobs.items[item].value);
     FileRequest request;
     if (current.isEmpty()) {
-        request.directory = QFile::decodeName(browser->currentDirectory().c_str());
+        request.directory = PathText(browser->currentDirectory());
     } else {
         const QFileInfo file(current);
         request.directory = file.absolutePath();
@@ -291,7 +330,7 @@ void FilesPage::chooseJobFile(int item)
         request.title = "Please define the input file";
     }
     if (const std::optional<QString> chosen = dialogs.selectFile(this, request))
-        static_cast<void>(Gui_SetJobPath(session, item, chosen->toStdString()));
+        static_cast<void>(Gui_SetJobPath(session, item, PathBytes(*chosen)));
 }
 
 void FilesPage::selectOutputSource(int index)
@@ -306,13 +345,13 @@ void FilesPage::selectOutputSource(int index)
 
 void FilesPage::chooseOutputDirectory()
 {
-    if (!Gui_ControlTakesInput(session.views, "BUTTON_OUTPUT")) return;
+    if (!Gui_ControlTakesInput(session.views, Control::OutputButton)) return;
     const QString start = session.jobs.outputDirectory.empty()
-                              ? QFile::decodeName(browser->currentDirectory().c_str())
-                              : QString::fromStdString(session.jobs.outputDirectory);
+                              ? PathText(browser->currentDirectory())
+                              : PathText(session.jobs.outputDirectory);
     const std::optional<QString> chosen = dialogs.selectDirectory(this, "Select output directory", start);
     if (chosen) {
-        const std::string directory = chosen->toStdString();
+        const std::string directory = PathBytes(*chosen);
         static_cast<void>(Gui_SetOutputDirectory(session, &directory));
     } else {
         static_cast<void>(Gui_SetOutputDirectory(session, nullptr));
@@ -321,16 +360,11 @@ void FilesPage::chooseOutputDirectory()
 
 void FilesPage::refreshJobs()
 {
-    jobsModel->refresh();
+    jobsModel->allJobsChanged();
+    showJobRows(0, jobsModel->rowCount());
     const JobList &jobs = session.jobs;
-    // The combined structure's Q item has no label and no file: no blank row.
-    for (int first = 0; first < static_cast<int>(jobs.items.size()); first += kItemsPerJob) {
-        const QModelIndex q = jobsModel->indexOf(first + kJobQ);
-        const bool hidden = jobs.items[first + kJobQ].label.empty();
-        if (jobsTree->isRowHidden(q.row(), q.parent()) != hidden) jobsTree->setRowHidden(q.row(), q.parent(), hidden);
-    }
     outputSource->setCurrentIndex(jobs.outputSource);
-    const QString directory = QString::fromStdString(jobs.outputDirectory);
+    const QString directory = PathText(jobs.outputDirectory);
     outputDirectory->setText(directory);
     outputDirectory->setToolTip(directory);
     outputDirectory->setVisible(jobs.outputSource == kOutputUserDefined);
@@ -340,8 +374,6 @@ void FilesPage::refreshJobs()
     addIq->setVisible(add.addIqVisible);
     addI->setVisible(add.addIVisible);
     addQ->setVisible(add.addQVisible);
-    if (jobs.activeItem >= 0 && jobs.activeItem < static_cast<int>(jobs.items.size()))
-        jobsTree->scrollTo(jobsModel->indexOf(jobs.activeItem));
 }
 
 void FilesPage::refreshHint() { addFilesHere->setVisible(session.views.hints.addFilesHereVisible); }
@@ -351,9 +383,15 @@ void FilesPage::refreshBrowser() { static_cast<void>(FileBrowser_Refresh(*browse
 void FilesPage::applyLocks()
 {
     const ViewState &views = session.views;
-    for (QWidget *control : std::initializer_list<QWidget *>{outputButton, addQ, addI, addIq, outputSource, overwrite,
-                                                             refreshButton})
-        control->setEnabled(Gui_ControlTakesInput(views, control->objectName().toStdString()));
-    browser->setLocked(!Gui_ControlTakesInput(views, "BROWSER"));
-    // TREE keeps showing progress in full colour; core refuses its clicks while locked.
+    const std::pair<QWidget *, Control> controls[] = {
+        {outputButton, Control::OutputButton}, {addQ, Control::AddQButton},
+        {addI, Control::AddIButton},           {addIq, Control::AddIqButton},
+        {outputSource, Control::OutputSourceRing}, {overwrite, Control::OverwriteCheckbox},
+        {refreshButton, Control::RefreshButton}};
+    for (const auto &[widget, control] : controls) widget->setEnabled(Gui_ControlTakesInput(views, control));
+    browser->setLocked(!Gui_ControlTakesInput(views, Control::Browser));
+    // TREE keeps showing progress in full colour; core refuses its clicks while locked, and its
+    // branches stay as they are.
+    jobsTree->setItemsExpandable(Gui_ControlTakesInput(views, Control::JobsTree));
+    jobsModel->allJobsChanged();  // the cells' tool tips follow the lock
 }

@@ -31,6 +31,9 @@ public:
     // are added as jobs. Refused (with a line in the status log) while a conversion runs.
     void dropFiles(const QList<QUrl> &urls);
 
+    // The jobs tree's rows, as a job notice says (RowChange), and a job item to show, once.
+    void applyJobRows(const SessionNotice &notice);
+    void revealJobItem(int item);
     void refreshJobs();
     void refreshHint();
     void refreshBrowser();     // BUTTON_REFRESH, and the end of a run
@@ -43,7 +46,8 @@ private:
     QWidget *buildControls();
     void buildBrowser();
     void buildJobsTree();
-    void restoreExpanded();
+    void showJobRows(int firstJob, int count);
+    void rememberCollapsed(const QModelIndex &index, bool collapsed);
     void pressJobCell(const QModelIndex &index);
     void chooseJobFile(int item);
     void chooseOutputDirectory();

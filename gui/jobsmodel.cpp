@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QPainter>
 #include <QStyle>
+#include <algorithm>
 
+#include "filebrowser/pathtext.h"
 #include "gui/cellstyle.h"
 #include "session/session.h"
 
@@ -45,20 +47,20 @@ QVariant DisplayText(const JobTreeItem &item, int column)
     if (item.cell == JobCell::Remove) return QStringLiteral("Remove");
     // The progress value shows as a bar while the job runs; a finished job's image says the rest.
     if (item.cell == JobCell::Progress && item.image != -1) return QString();
-    return QString::fromStdString(item.value);
+    return item.cell == JobCell::File ? PathText(item.value) : QString::fromStdString(item.value);
 }
 
 QVariant Decoration(const JobTreeItem &item, int itemIndex, int column)
 {
     if (column != JobsModel::kLabelColumn || !HasChildren(itemIndex)) return QVariant();
-    const QIcon image = Gui_JobImage(item.image);
+    const QIcon image = JobImage(item.image);
     return image.isNull() ? QVariant() : QVariant(image);
 }
 
 QVariant Foreground(const JobTreeItem &item, int column)
 {
-    if (column == JobsModel::kValueColumn && item.valueDimmed) return Gui_DimmedText(item.background);
-    return Gui_ReadableText(item.background);
+    if (column == JobsModel::kValueColumn && item.valueDimmed) return DimmedText(item.background);
+    return ReadableText(item.background);
 }
 
 }  // namespace
@@ -104,7 +106,7 @@ QVariant JobsModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole: return DisplayText(item, column);
     case Qt::DecorationRole: return Decoration(item, itemIndex, column);
     case Qt::ToolTipRole: return ToolTip(item, column);
-    case Qt::BackgroundRole: return Gui_BackgroundRole(item.background);
+    case Qt::BackgroundRole: return BackgroundRole(item.background);
     case Qt::ForegroundRole: return Foreground(item, column);
     case CellKindRole: return static_cast<int>(item.cell);
     case ProgressRole:
@@ -120,7 +122,7 @@ QVariant JobsModel::ToolTip(const JobTreeItem &item, int column) const
     if (column != kValueColumn) return QVariant();
     // While a run has the job controls locked, presses do nothing: no hints then.
     const bool takesInput = !Session_Locked(session_);
-    const QString path = QString::fromStdString(item.value);
+    const QString path = PathText(item.value);
     switch (item.cell) {
     case JobCell::Remove: return takesInput ? QVariant(QStringLiteral("Remove this job")) : QVariant();
     case JobCell::File:
@@ -138,17 +140,41 @@ QVariant JobsModel::headerData(int section, Qt::Orientation orientation, int rol
     return section == kLabelColumn ? QStringLiteral("Conversion jobs") : QString();
 }
 
-void JobsModel::refresh()
+void JobsModel::jobsInserted(int first, int count)
 {
-    const int itemCount = static_cast<int>(session_.jobs.items.size());
-    if (itemCount != itemCount_) {
-        beginResetModel();
-        itemCount_ = itemCount;
-        endResetModel();
-        return;
+    beginInsertRows(QModelIndex(), first, first + count - 1);
+    itemCount_ += count * kItemsPerJob;
+    endInsertRows();
+}
+
+void JobsModel::jobsRemoving(int first, int count)
+{
+    beginRemoveRows(QModelIndex(), first, first + count - 1);
+    removingItems_ = count * kItemsPerJob;
+}
+
+void JobsModel::jobsRemoved()
+{
+    itemCount_ -= removingItems_;
+    removingItems_ = 0;
+    endRemoveRows();
+}
+
+void JobsModel::jobsChanged(int first, int count)
+{
+    const int last = std::min(first + count, rowCount()) - 1;
+    if (first < 0 || last < first) return;
+    emit dataChanged(index(first, kLabelColumn), index(last, kValueColumn));
+    for (int row = first; row <= last; ++row) {
+        const QModelIndex job = index(row, kLabelColumn);
+        emitChildrenChanged(job);
+        emitChildrenChanged(index(kJobStatus - kJobInput, kLabelColumn, job));
     }
-    const int topRows = rowCount();
-    if (topRows > 0) emit dataChanged(index(0, kLabelColumn), index(topRows - 1, kValueColumn));
+}
+
+void JobsModel::emitChildrenChanged(const QModelIndex &parent)
+{
+    emit dataChanged(index(0, kLabelColumn, parent), index(kChildRows - 1, kValueColumn, parent));
 }
 
 int JobsModel::itemOf(const QModelIndex &index) const
@@ -192,7 +218,7 @@ void JobsDelegate::PaintProgress(QPainter *painter, const QStyleOptionViewItem &
     if (bar.width() <= 0 || bar.height() <= 0) return;
     painter->save();
     painter->fillRect(bar, kProgressTrough);
-    painter->fillRect(QRect(bar.topLeft(), QSize(bar.width() * percent / 100, bar.height())), Gui_ToQColor(kTraceI));
+    painter->fillRect(QRect(bar.topLeft(), QSize(bar.width() * percent / 100, bar.height())), ToQColor(kTraceI));
     painter->setPen(Qt::black);
     painter->setFont(option.font);
     painter->drawText(bar, Qt::AlignCenter, QStringLiteral("%1 %").arg(percent));

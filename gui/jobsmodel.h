@@ -4,7 +4,7 @@
 // the run's four results below it. Column 0 is the label, column 1 the value: file paths, the
 // progress of a run and the job's "Remove" link. JobsDelegate draws the progress as a bar, the
 // remove cell as a link and file paths elided in the middle. The model keeps nothing but the
-// item count; refresh() costs one signal unless jobs were added or removed.
+// job count it has announced; the session's job notices tell it which rows to signal.
 
 #include <QAbstractItemModel>
 #include <QStyledItemDelegate>
@@ -32,9 +32,13 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Shows the job list as it is now: a reset when jobs were added or removed, otherwise one
-    // dataChanged over all top-level rows (the view then repaints everything it shows).
-    void refresh();
+    // Job notices (RowChange), applied in the order the session sends them.
+    void jobsInserted(int first, int count);
+    void jobsRemoving(int first, int count);
+    void jobsRemoved();
+    // Jobs [first, first + count) changed: their rows and every row below them.
+    void jobsChanged(int first, int count);
+    void allJobsChanged() { jobsChanged(0, rowCount()); }
 
     // The job list item of an index, -1 for an invalid index; and the index of an item's cell.
     int itemOf(const QModelIndex &index) const;
@@ -43,8 +47,11 @@ public:
 private:
     QVariant ToolTip(const JobTreeItem &item, int column) const;
 
+    void emitChildrenChanged(const QModelIndex &parent);
+
     const Session &session_;
-    int itemCount_ = 0;  // the item count the views were last told about
+    int itemCount_ = 0;         // the item count the views were last told about
+    int removingItems_ = 0;     // items announced by jobsRemoving, gone at jobsRemoved
 };
 
 // Paints column 1 of the jobs tree: the progress bar of a status item, the "Remove" link of a

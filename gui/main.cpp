@@ -10,6 +10,7 @@
 
 #include "app/startup.h"
 #include "configuration/configfiles.h"
+#include "filebrowser/pathtext.h"
 #include "gui/dialogs.h"
 #include "gui/mainwindow.h"
 #include "gui/splash.h"
@@ -46,8 +47,8 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName("quelvor");
-    QApplication::setApplicationDisplayName(kProductName);
-    QApplication::setApplicationVersion("1.05");
+    QApplication::setApplicationDisplayName(kProgramName);
+    QApplication::setApplicationVersion(kProgramVersion);
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Converts I/Q waveform files into .wv waveform files.");
@@ -69,7 +70,7 @@ int main(int argc, char *argv[])
         return QApplication::exec();
     }
     const std::string directory =
-        parser.isSet(configDir) ? parser.value(configDir).toStdString() : Configuration_Directory();
+        parser.isSet(configDir) ? PathBytes(parser.value(configDir)) : Configuration_Directory();
     StartSession(session, directory, splash);
 
     QtDialogs dialogs;

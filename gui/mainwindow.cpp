@@ -20,9 +20,12 @@
 #include <QVBoxLayout>
 
 #include "app/startup.h"
+#include "app/viewchoices.h"
 #include "conversion/guilock.h"
 #include "gui/aboutpanel.h"
-#include "gui/analysispages.h"
+#include "gui/iqpage.h"
+#include "gui/metadatapage.h"
+#include "gui/signalprocessingpage.h"
 #include "gui/cellstyle.h"
 #include "gui/configurationarea.h"
 #include "gui/conversionbridge.h"
@@ -48,7 +51,7 @@ MainWindow::MainWindow(Session &session, Dialogs &dialogs, QWidget *parent)
 {
     setWindowTitle(kWindowTitle);
     // The icon the desktop entry installs, or the same picture drawn here.
-    setWindowIcon(QIcon::fromTheme("quelvor", QIcon(Gui_LogoPixmap(64, 2.0))));
+    setWindowIcon(QIcon::fromTheme("quelvor", QIcon(LogoPixmap(64, 2.0))));
     setMinimumSize(kMinimumWindowWidth, kMinimumWindowHeight);
     resize(kMinimumWindowWidth, kMinimumWindowHeight);
     bridge = new ConversionBridge(session, this);
@@ -66,7 +69,7 @@ MainWindow::MainWindow(Session &session, Dialogs &dialogs, QWidget *parent)
     connect(about, &AboutPanel::closeRequested, this, &MainWindow::showPanel);
     addShortcuts();
 
-    session.onChange = [this](SessionChange change) { sessionChanged(change); };
+    session.onChange = [this](const SessionNotice &notice) { sessionChanged(notice); };
     refreshConvertButton();
     applyLocks();
 }
@@ -89,7 +92,8 @@ QWidget *MainWindow::buildPanel()
     tabs->addTab(metadataPage, "Metadata Analysis");
     tabs->addTab(iqPage, "IQ Analysis");
     tabs->addTab(signalProcessingPage, "Signal Processing");
-    connect(tabs, &QTabWidget::currentChanged, this, [this](int index) { this->session.views.activeTab = index; });
+    connect(tabs, &QTabWidget::currentChanged, this,
+            [this](int index) { static_cast<void>(Gui_SetActiveTab(this->session, index)); });
     configurationArea = new ConfigurationArea(session, dialogs);
     configurationArea->setMinimumWidth(300);
 
@@ -228,10 +232,23 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
 }
 
-void MainWindow::sessionChanged(SessionChange change)
+void MainWindow::sessionChanged(const SessionNotice &notice)
 {
-    pending.set(static_cast<size_t>(change));
+    if (notice.view == SessionChange::StatusLog) statusModel->showAppendedRows();
+    switch (notice.rows) {
+    case RowChange::All: pending.set(static_cast<size_t>(notice.view)); break;
+    case RowChange::Reveal: reveals.push_back(notice); break;
+    default: applyRowChange(notice); break;
+    }
     redrawTimer->start();
+}
+
+void MainWindow::applyRowChange(const SessionNotice &notice)
+{
+    switch (notice.view) {
+    case SessionChange::Jobs: filesPage->applyJobRows(notice); break;
+    default: pending.set(static_cast<size_t>(notice.view)); break;
+    }
 }
 
 void MainWindow::redrawPending()
@@ -240,6 +257,12 @@ void MainWindow::redrawPending()
     pending.reset();
     for (size_t change = 0; change < changes.size(); ++change)
         if (changes.test(change)) redraw(static_cast<SessionChange>(change));
+    const std::vector<SessionNotice> requests = std::move(reveals);
+    reveals.clear();
+    for (const SessionNotice &request : requests) {
+        if (request.view == SessionChange::Jobs) filesPage->revealJobItem(request.first);
+        if (request.view == SessionChange::ConfigurationTree) configurationArea->revealItem(request.first);
+    }
 }
 
 void MainWindow::redraw(SessionChange change)
@@ -248,10 +271,7 @@ void MainWindow::redraw(SessionChange change)
     case SessionChange::ConfigurationTree: configurationArea->refreshTree(); break;
     case SessionChange::ConfigurationList: configurationArea->refreshList(); break;
     case SessionChange::Jobs: filesPage->refreshJobs(); break;
-    case SessionChange::StatusLog:
-        statusModel->refresh();
-        statusView->scrollToBottom();
-        break;
+    case SessionChange::StatusLog: statusView->scrollToBottom(); break;
     case SessionChange::Metadata: metadataPage->refresh(); break;
     case SessionChange::IqPage:
     case SessionChange::TextMode: iqPage->refresh(); break;
@@ -273,8 +293,8 @@ void MainWindow::refreshConvertButton()
 {
     const ConvertButtonView &view = session.views.convert;
     convertButton->setText(QString::fromStdString(view.label));
-    const QColor background = Gui_ToQColor(view.color);
-    const QColor text = Gui_ReadableText(view.color);
+    const QColor background = ToQColor(view.color);
+    const QColor text = ReadableText(view.color);
     convertButton->setStyleSheet(QString("QPushButton { background-color: %1; color: %2; border: 1px solid "
                                          "rgb(120, 120, 120); border-radius: 4px; padding: 6px; }"
                                          "QPushButton:hover { border-color: rgb(40, 40, 40); }"
@@ -285,7 +305,7 @@ void MainWindow::refreshConvertButton()
 
 void MainWindow::applyLocks()
 {
-    tabs->tabBar()->setEnabled(Gui_ControlTakesInput(session.views, "TAB"));
+    tabs->tabBar()->setEnabled(Gui_ControlTakesInput(session.views, Control::Tab));
     configurationArea->applyLocks();
     filesPage->applyLocks();
 }

@@ -49,7 +49,8 @@ private:
     QWidget *buildPanel();
     QWidget *buildStatusArea();
     void addShortcuts();
-    void sessionChanged(SessionChange change);
+    void sessionChanged(const SessionNotice &notice);
+    void applyRowChange(const SessionNotice &notice);
     void redrawPending();
     void redraw(SessionChange change);
     void refreshConvertButton();
@@ -74,7 +75,9 @@ private:
     QPushButton *convertButton;
     QPushButton *aboutButton;
     // Notices are gathered and drawn once the current core call has returned: adding a
-    // thousand files redraws the jobs tree once, not a thousand times.
+    // thousand files redraws the jobs tree once, not a thousand times. Row changes reach the
+    // models at once, in order; requests to reveal an item are taken once, after the redraw.
     std::bitset<16> pending;
+    std::vector<SessionNotice> reveals;
     QTimer *redrawTimer;
 };

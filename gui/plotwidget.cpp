@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "gui/cellstyle.h"
+#include "gui/plotaxes.h"
 
 namespace {
 
@@ -20,58 +21,16 @@ constexpr int kNarrowMargin = 12;      // beside an axis that is left out
 constexpr int kSideMargin = 60;        // least room for a vertical axis' labels and title
 constexpr int kEndMargin = 40;         // least room for a horizontal axis' labels and title
 constexpr int kTickLength = 4;
-constexpr int kMaxTicks = 11;
 constexpr double kGrabDistance = 5.0;  // how near a cursor line a press grabs it, in pixels
 constexpr double kZoomPerNotch = 1.25;
 constexpr double kMarkerRadius = 2.0;
 // A long line is stroked in pieces of this many segments: the rasteriser strokes a wide
 // antialiased polyline in time that grows faster than its length.
 constexpr int kChunk = 32;
-// Pixel coordinates stay within this, so that far-off values do not overflow the rasteriser;
-// the curve is clipped to the plot rectangle anyway.
-constexpr double kCoordinateLimit = 1e6;
 
 const QColor kGridColor(225, 225, 225);
 const QColor kFrameColor(90, 90, 90);
 const QColor kReadoutBackground(255, 255, 255, 215);
-
-bool SameRange(const AxisRange &a, const AxisRange &b) { return a.minimum == b.minimum && a.maximum == b.maximum; }
-
-double Span(const AxisRange &range) { return range.maximum - range.minimum; }
-
-// A range that can be drawn: finite, with the minimum below the maximum. A range of a single
-// value is widened to half a unit (or a hair of the value's magnitude) on either side.
-AxisRange Usable(AxisRange range)
-{
-    if (!std::isfinite(range.minimum) || !std::isfinite(range.maximum)) return {0.0, 1.0};
-    if (range.minimum > range.maximum) std::swap(range.minimum, range.maximum);
-    if (!(range.maximum > range.minimum)) {
-        const double half = std::max(0.5, std::abs(range.minimum) * 1e-9);
-        range.minimum -= half;
-        range.maximum += half;
-    }
-    return range;
-}
-
-// A number with at most `decimals` decimals, without trailing zeros and never as "-0".
-QString Compact(double value, int decimals)
-{
-    QString text = QString::number(value, 'f', std::max(decimals, 0));
-    if (text.contains('.')) {
-        while (text.endsWith('0')) text.chop(1);
-        if (text.endsWith('.')) text.chop(1);
-    }
-    if (text == "-0") text = "0";
-    return text;
-}
-
-// A fixed number of decimals, as a readout shows it; a value that rounds to zero shows no sign.
-QString Fixed(double value, int decimals)
-{
-    QString text = QString::number(value, 'f', decimals);
-    if (text.startsWith('-') && text.mid(1) == QString::number(0.0, 'f', decimals)) text.remove(0, 1);
-    return text;
-}
 
 // The value of a curve's point nearest to x, when x lies on the curve.
 std::optional<double> ValueAt(const PlotTrace &trace, double x)
@@ -83,22 +42,6 @@ std::optional<double> ValueAt(const PlotTrace &trace, double x)
     if (!std::isfinite(value)) return {};
     return value;
 }
-
-// Maps axis values onto pixels: `extent` pixels from `origin`, increasing or decreasing.
-struct Scale {
-    double origin;
-    double factor;
-    double minimum;
-
-    Scale(const AxisRange &range, double origin, double extent, bool reversed)
-        : origin(origin), factor((reversed ? -extent : extent) / Span(range)), minimum(range.minimum)
-    {
-    }
-    double operator()(double value) const
-    {
-        return std::clamp(origin + (value - minimum) * factor, -kCoordinateLimit, kCoordinateLimit);
-    }
-};
 
 }  // namespace
 
@@ -166,41 +109,6 @@ void PlotWidget::readRanges()
     rightRange = Usable(graph->right);
 }
 
-namespace {
-
-// Ticks at round numbers (1, 2 or 5 times a power of ten): the finest step at which at most
-// kMaxTicks fit and their labels do not crowd each other: `minimumGap` pixels from label to label
-// along a vertical axis, the widest label plus `minimumGap` along a horizontal one.
-void MakeTicks(const AxisRange &range, double length, bool horizontal, const QFontMetrics &metrics,
-               std::vector<double> &values, std::vector<QString> &texts)
-{
-    const double span = Span(range);
-    const double minimumGap = horizontal ? 12.0 : 1.3 * metrics.height();
-    const double finest = std::floor(std::log10(span / (kMaxTicks + 1)));
-    for (int power = 0; power < 4; ++power) {
-        for (double mantissa : {1.0, 2.0, 5.0}) {
-            const double step = mantissa * std::pow(10.0, finest + power);
-            const double first = std::ceil(range.minimum / step - 1e-9);
-            const double last = std::floor(range.maximum / step + 1e-9);
-            if (last - first + 1 > kMaxTicks) continue;
-            const int decimals = static_cast<int>(-std::floor(std::log10(step)));
-            values.clear();
-            texts.clear();
-            int widest = 0;
-            for (double i = first; i <= last; ++i) {
-                const double value = std::abs(i) < 0.5 ? 0.0 : i * step;
-                values.push_back(value);
-                texts.push_back(Compact(value, decimals));
-                widest = std::max(widest, metrics.horizontalAdvance(texts.back()));
-            }
-            const double gap = step / span * length;
-            if (gap >= (horizontal ? widest + minimumGap : minimumGap)) return;
-        }
-    }
-}
-
-}  // namespace
-
 void PlotWidget::updateLayout()
 {
     const QFontMetrics metrics = fontMetrics();
@@ -210,12 +118,11 @@ void PlotWidget::updateLayout()
     const int bottom = labels.bottom.isEmpty() ? kNarrowMargin : endMargin;
     const int plotHeight = std::max(height() - top - bottom, 2);
 
+    const LabelMetrics labelMetrics{[&metrics](const QString &text) { return metrics.horizontalAdvance(text); },
+                                    textHeight};
     // The vertical axes' labels set the side margins, so they come first.
-    MakeTicks(leftRange, plotHeight, false, metrics, leftTicks.values, leftTicks.labels);
-    rightTicks.values.clear();
-    rightTicks.labels.clear();
-    if (!labels.right.isEmpty())
-        MakeTicks(rightRange, plotHeight, false, metrics, rightTicks.values, rightTicks.labels);
+    leftTicks = MakeTicks(leftRange, plotHeight, false, labelMetrics);
+    rightTicks = labels.right.isEmpty() ? AxisTicks{} : MakeTicks(rightRange, plotHeight, false, labelMetrics);
     const auto sideMargin = [&](const QString &title, const AxisTicks &ticks) {
         if (title.isEmpty()) return kNarrowMargin;
         int widest = 0;
@@ -226,10 +133,8 @@ void PlotWidget::updateLayout()
     const int right = sideMargin(labels.right, rightTicks);
     plot = QRect(left, top, std::max(width() - left - right, 2), plotHeight);
 
-    MakeTicks(view, plot.width(), true, metrics, bottomTicks.values, bottomTicks.labels);
-    topTicks.values.clear();
-    topTicks.labels.clear();
-    if (!labels.top.isEmpty()) MakeTicks(topRange, plot.width(), true, metrics, topTicks.values, topTicks.labels);
+    bottomTicks = MakeTicks(view, plot.width(), true, labelMetrics);
+    topTicks = labels.top.isEmpty() ? AxisTicks{} : MakeTicks(topRange, plot.width(), true, labelMetrics);
     gridValid = false;
     curvesValid = false;
 }
@@ -268,7 +173,7 @@ void PlotWidget::buildGrid()
 
     // Ticks and their labels on the axes that have a title; the spectrum's axes in its colour.
     const QColor black(Qt::black);
-    const QColor spectrum = Gui_ToQColor(kTraceSpectrum).darker(140);
+    const QColor spectrum = ToQColor(kTraceSpectrum).darker(140);
     constexpr int kWide = 400;  // room for a label, centred on its tick
     if (!labels.bottom.isEmpty()) {
         painter.setPen(QPen(black, 0));
@@ -373,7 +278,7 @@ void PlotWidget::drawTrace(QPainter &painter, const PlotTrace &trace)
 
     const Scale toX(xRange, plot.x(), plot.width() - 1, false);
     const Scale toY(yRange, plot.y() + plot.height() - 1, plot.height() - 1, true);
-    const QColor color = Gui_ToQColor(trace.color);
+    const QColor color = ToQColor(trace.color);
     const bool markers = count <= plot.width() / 6;
     // More points than pixel columns: each column gets its first, lowest, highest and last
     // value, which draws the same picture with at most four vertices per column.
@@ -451,13 +356,13 @@ void PlotWidget::drawCursors(QPainter &painter)
     for (size_t i = 0; i < cursors.size(); ++i) {
         const GraphCursor &line = cursors[i];
         if (!line.enabled) continue;
-        painter.setPen(QPen(Gui_ToQColor(line.color), 0));
+        painter.setPen(QPen(ToQColor(line.color), 0));
         const double x = static_cast<int>(i) == dragIndex ? dragX : line.x;
-        if (x >= view.minimum && x <= view.maximum) {
+        if (line.mark == CursorMark::Position && x >= view.minimum && x <= view.maximum) {
             const int column = static_cast<int>(std::lround(toX(x)));
             painter.drawLine(column, plot.y(), column, plotBottom);
         }
-        if (line.y >= leftRange.minimum && line.y <= leftRange.maximum) {
+        if (line.mark == CursorMark::Level && line.y >= leftRange.minimum && line.y <= leftRange.maximum) {
             const int row = static_cast<int>(std::lround(toY(line.y)));
             painter.drawLine(plot.x(), row, plotRight, row);
         }
@@ -640,12 +545,12 @@ void PlotWidget::updateReadout()
     const double x = xAt(static_cast<int>(std::lround(hoverPos.x())));
     const double extent = std::max(plot.height() - 1, 1);
     const double y = leftRange.minimum + (plot.y() + plot.height() - 1 - hoverPos.y()) / extent * Span(leftRange);
-    if (labels.bottom == "IQ Sample") {
+    if (!graph) return;
+    if (graph->readout == PlotReadout::Samples) {
         // I and Q of the sample set under the pointer; the seam graph keeps the sets after the
         // seam in slots of their own.
         const double sample = std::round(x);
         readout = QString("Sample %1").arg(Compact(sample, 0));
-        if (!graph) return;
         const auto append = [&](const char *name, int slot, int slotAfterSeam) {
             std::optional<double> value = ValueAt(graph->traces[slot], sample);
             if (!value) value = ValueAt(graph->traces[slotAfterSeam], sample);
@@ -653,9 +558,7 @@ void PlotWidget::updateReadout()
         };
         append("I", kSlotI, kSlotIAfterSeam);
         append("Q", kSlotQ, kSlotQAfterSeam);
-    } else if (labels.left.contains("dB")) {
-        readout = QString("%1 [f/fs]  %2 dB").arg(Fixed(x, 4), Fixed(y, 1));
     } else {
-        readout = QString("x = %1, y = %2").arg(QString::number(x, 'g', 6), QString::number(y, 'g', 6));
+        readout = QString("%1 [f/fs]  %2 dB").arg(Fixed(x, 4), Fixed(y, 1));
     }
 }

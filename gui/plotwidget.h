@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "gui/plotaxes.h"
 #include "session/views.h"
 
 class PlotWidget : public QWidget {
@@ -30,7 +31,7 @@ public:
     // The graph's content changed in place: re-reads its ranges and redraws.
     void refresh();
     // The cursors to draw, in the order that cursorMoved() counts them. Each is a vertical line
-    // at x and a horizontal one at y; a coordinate outside its axis range (or NaN) draws no line.
+    // at x (a position) or a horizontal one at y (a level); outside its axis range, no line.
     void setCursors(const std::vector<GraphCursor> &cursors);
 
     // The bottom axis as shown: the graph's range, or the stretch of it the user zoomed into.
@@ -62,12 +63,6 @@ protected:
     void leaveEvent(QEvent *event) override;
 
 private:
-    // Tick positions and their labels along one axis.
-    struct AxisTicks {
-        std::vector<double> values;
-        std::vector<QString> labels;
-    };
-
     void readRanges();
     void updateLayout();
     void buildGrid();

@@ -39,7 +39,7 @@ QVariant StatusLogModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole: return DisplayText(row, column);
     case Qt::DecorationRole:
         if (column != kIconColumn) return QVariant();
-        return row.dimmed ? Gui_FadedStatusIcon(row.icon) : Gui_StatusIcon(row.icon);
+        return row.dimmed ? FadedStatusIconImage(row.icon) : StatusIconImage(row.icon);
     case Qt::ForegroundRole: return row.dimmed ? QVariant(kDimmedText) : QVariant();
     case Qt::ToolTipRole: return column == kDescriptionColumn ? DisplayText(row, column) : QVariant();
     default: return QVariant();
@@ -56,19 +56,13 @@ QVariant StatusLogModel::headerData(int section, Qt::Orientation orientation, in
     }
 }
 
-void StatusLogModel::refresh()
+void StatusLogModel::showAppendedRows()
 {
+    const int first = rowCount_;
     const int rows = static_cast<int>(session_.statusLog.rows.size());
-    if (rows < rowCount_) {
-        beginResetModel();
-        rowCount_ = rows;
-        endResetModel();
-        return;
-    }
-    if (rows == rowCount_) return;
-    const int previousLast = rowCount_ - 1;
-    beginInsertRows(QModelIndex(), rowCount_, rows - 1);
+    if (rows <= first) return;
+    beginInsertRows(QModelIndex(), first, rows - 1);
     rowCount_ = rows;
     endInsertRows();
-    if (previousLast >= 0) emit dataChanged(index(previousLast, kIconColumn), index(previousLast, kDescriptionColumn));
+    if (first > 0) emit dataChanged(index(first - 1, kIconColumn), index(first - 1, kDescriptionColumn));
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The status log as a Qt table: one row per message of Session::statusLog, oldest first, with
 // the message's icon, its time and its text. Every row but the newest is dimmed: grey text and
-// a faded icon. Rows are only ever appended, so refresh() inserts the new ones.
+// a faded icon. Rows are only ever appended: the session's notices say which.
 
 #include <QAbstractTableModel>
 
@@ -20,9 +20,9 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Shows the rows appended since the last call (and the dimming of the row before them);
-    // starts over when the log got shorter.
-    void refresh();
+    // Inserts the rows appended since the views were last told (core steps that log through
+    // a plain StatusLog announce them together), and signals the dimming of the row before.
+    void showAppendedRows();
 
 private:
     const Session &session_;

@@ -52,7 +52,6 @@ void ShowNoInputOnIqPage(IqPageView &iq)
     iq.intervalCursor.mode = 0;
     iq.intervalCursor.x = 0.5;
     iq.intervalCursor.y = 0.0;
-    iq.intervalCursorX = 0.5;
 }
 
 // Binary formats with an open input: set layout, number of sets and the interval.
@@ -104,7 +103,7 @@ void Parser_Init(Session &session)
     session.settings.trailerLength = -1;
     session.metadata.commentItem = MetadataItem{};
     session.metadata.samplerateItem = MetadataItem{};
-    session.views.iq.intervalCursorX = 0.5;
+    session.views.iq.intervalCursor.x = 0.5;
     session.settings.outputRateTenths = 10;
     Parser_ClearMetadata(session);
 }

@@ -120,9 +120,8 @@ void PlaceIntervalCursor(Session &session, int64_t position, int n)
     const int64_t boundary = iq.cursorChoice == 0 ? s.firstSet : s.lastSet;
     const int64_t x = boundary - position;
     const bool inside = x >= 0 && x < n;
-    iq.intervalCursorX = inside ? static_cast<double>(x) : 0.5;
     iq.intervalCursor.color = inside ? kCursorOrange : kCursorGrey;
-    iq.intervalCursor.x = iq.intervalCursorX;
+    iq.intervalCursor.x = inside ? static_cast<double>(x) : 0.5;
     iq.intervalCursor.y = 0.0;
 }
 
@@ -142,8 +141,8 @@ void Parser_SetPlots(Session &session, const double *i, const double *q, int n, 
         graph.bottom = {0.0, static_cast<double>(n - 1)};
         SetTrace(graph.traces[kSlotI], i, n, 0.0, 1.0, kTraceI, PlotAxes::Samples);
         SetTrace(graph.traces[kSlotQ], q, n, 0.0, 1.0, kTraceQ, PlotAxes::Samples);
-        graph.cursors = {GraphCursor{0.0, kFullScaleSample, kFullScaleCursor, 0, true},
-                         GraphCursor{0.0, -kFullScaleSample, kFullScaleCursor, 0, true}};
+        graph.cursors = {GraphCursor{0.0, kFullScaleSample, kFullScaleCursor, 0, true, CursorMark::Level},
+                         GraphCursor{0.0, -kFullScaleSample, kFullScaleCursor, 0, true, CursorMark::Level}};
     } else {
         const int half = n / 2;
         graph.bottom = {-static_cast<double>(half), static_cast<double>(half)};

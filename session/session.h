@@ -37,8 +37,9 @@ struct Session {
     std::vector<MonitorEntry> monitors;  // the screens the front end reported at start
     int previewLength = kDefaultPreviewLength;  // RING_SAMPLES: preview window in sample sets
 
-    // Called after a core step changed what a view shows; may be empty.
-    std::function<void(SessionChange)> onChange;
+    // Called after a core step changed what a view shows (before, for RowChange::Removing);
+    // may be empty.
+    std::function<void(const SessionNotice &)> onChange;
 
     Session() = default;
     Session(const Session &) = delete;
@@ -51,14 +52,28 @@ inline bool Session_Locked(const Session &session) { return session.views.contro
 
 inline void Session_Notify(const Session &session, SessionChange change)
 {
-    if (session.onChange) session.onChange(change);
+    if (session.onChange) session.onChange(SessionNotice{change});
 }
 
-// Appends a row to the status log and tells its view.
+// Tells a view which of its rows changed, or are about to go (see RowChange).
+inline void Session_NotifyRows(const Session &session, SessionChange view, RowChange rows, int first, int count)
+{
+    if (session.onChange && (count > 0 || rows == RowChange::Reveal)) session.onChange(SessionNotice{view, rows, first, count});
+}
+
+// Asks a view, once, to make an item current and visible (a job's status item, a tree item
+// whose value was cut). Nothing is stored: a later redraw leaves the user's position alone.
+inline void Session_Reveal(const Session &session, SessionChange view, int item)
+{
+    Session_NotifyRows(session, view, RowChange::Reveal, item, 1);
+}
+
+// Appends a row to the status log and tells its view (the row before it was dimmed).
 inline void Gui_UpdateStatus(Session &session, const std::string &text, StatusIcon icon)
 {
     Gui_UpdateStatus(session.statusLog, text, icon);
-    Session_Notify(session, SessionChange::StatusLog);
+    const int last = static_cast<int>(session.statusLog.rows.size()) - 1;
+    Session_NotifyRows(session, SessionChange::StatusLog, RowChange::Inserted, last, 1);
 }
 
 // Stores the unsaved state with its label and buttons, and tells the configuration area.

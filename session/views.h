@@ -14,6 +14,13 @@ inline constexpr int kDumpColumns = 70;
 inline constexpr Rgb kBlack{0, 0, 0};
 inline constexpr Rgb kCursorGrey{240, 240, 240};
 
+// Whether column `column` (0-based) of a dump is a spacer: after each byte's two hex digits, and
+// the six before the characters. A view draws spacers half as wide.
+inline constexpr bool Session_IsDumpSpacer(int column)
+{
+    return (column < 48 && column % 3 == 2) || (column >= 48 && column < 54);
+}
+
 // One hex dump (TABLE_HEADER or TABLE_TRAILER): rows x 70 string cells, each with a background.
 // Byte i of the preview lies in row i / 16 + 1: its hex digits in columns (i mod 16) x 3 + 1
 // and + 2, a spacer after them, and its character in column (i mod 16) + 55 (the raw byte, not
@@ -68,6 +75,12 @@ struct MetadataView {
     }};                                             // TABLE_CURRENT_VALUES, rows 1 to 6
 };
 
+// What a graph cursor marks, and so the one line it is drawn as.
+enum class CursorMark {
+    Position,                         // a place on the x axis (x): a vertical line
+    Level,                            // a value on the y axis (y): a horizontal line
+};
+
 // A graph cursor.
 struct GraphCursor {
     double x = 0.0;
@@ -75,6 +88,7 @@ struct GraphCursor {
     Rgb color{200, 100, 0};
     int mode = 1;                     // 1: the user can drag it; 0: fixed
     bool enabled = true;
+    CursorMark mark = CursorMark::Position;
 };
 
 // Which axes a trace is drawn against: the samples' (bottom x, left y) or the spectrum's (top
@@ -116,6 +130,10 @@ inline constexpr Rgb kTraceQ{160, 80, 255};
 inline constexpr Rgb kTraceSpectrum{255, 80, 160};
 inline constexpr Rgb kCursorOrange{200, 100, 0};
 
+// What the value under the pointer reads as: a sample set with its I and Q values, or a
+// frequency with a level in dB.
+enum class PlotReadout { Samples, Spectrum };
+
 // A graph's content: its curves, the ranges of its four axes and its fixed cursors.
 struct GraphView {
     std::array<PlotTrace, kPlotSlots> traces;
@@ -124,6 +142,7 @@ struct GraphView {
     AxisRange top{-0.5, 0.5};         // x of the spectrum, [f/fs]
     AxisRange right{0.0, 1.0};        // y of the spectrum, normalised
     std::vector<GraphCursor> cursors; // cursors that are not the page's own fields below
+    PlotReadout readout = PlotReadout::Samples;
 };
 
 // Removes every curve of a graph; the check boxes keep their state.
@@ -148,7 +167,6 @@ struct IqPageView {
     std::vector<std::string> cursorRing{"Cursor=Interval Start", "Cursor=Interval Stop"};
     bool autoAdjustVisible = false;                // BUTTON_AUTO_ADJUST
     GraphCursor intervalCursor{0.5, 0.0, kCursorGrey, 0, true};  // cursor 3 of GRAPH
-    double intervalCursorX = 0.5;
     int cursorChoice = 0;             // RING_CURSOR: 0 interval start, 1 interval stop
     int64_t positionMaximum = 1;      // NUMERICSLIDE_POSITION range 1 .. positionMaximum
     int64_t positionIncrement = 256;  // and its step
@@ -156,11 +174,18 @@ struct IqPageView {
     GraphView seam;                   // GRAPH_EOL; its cursor 1 marks the seam
 };
 
+inline GraphView SpectrumGraph()
+{
+    GraphView graph;
+    graph.readout = PlotReadout::Spectrum;
+    return graph;
+}
+
 // The two cursors of the signal processing graph: the edges of the output band (fixed).
 struct SignalProcessingView {
     std::array<GraphCursor, 2> bandCursors{GraphCursor{-0.5, 0.0, kCursorOrange, 0, true},
                                          GraphCursor{0.5, 0.0, kCursorOrange, 0, true}};
-    GraphView graph;                  // GRAPH: the three curves in dB against [f/fs]
+    GraphView graph = SpectrumGraph();  // GRAPH: the three curves in dB against [f/fs]
 };
 
 inline constexpr const char *kHintAddJob = "You have to add a job in files tab before you can analyze it";

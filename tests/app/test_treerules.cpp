@@ -141,11 +141,19 @@ TEST(TreeRules, ListCellsTakeOnlyTheirValuesAndLongTextsAreCut)
     EXPECT_EQ(Item(session, kItemEndianness).value, "Little");
     EXPECT_EQ(session.configurations.unsaved, 1);
 
+    // A cut value asks once to show its item; the next edit asks nothing.
+    std::vector<int> revealed;
+    session.onChange = [&](const SessionNotice &notice) {
+        if (notice.rows == RowChange::Reveal) revealed.push_back(notice.first);
+    };
     const std::string longPattern(95, 'p');
     Edit(session, "headerValue", longPattern);
     EXPECT_EQ(std::string(session.record.headerValue), longPattern.substr(0, 90));
     EXPECT_EQ(Item(session, kItemHeaderValue).value, longPattern.substr(0, 90));
-    EXPECT_EQ(session.tree.activeItem, kItemHeaderValue);
+    EXPECT_EQ(revealed, std::vector<int>{kItemHeaderValue});
+    Edit(session, "mirror", "Yes");
+    EXPECT_EQ(revealed, std::vector<int>{kItemHeaderValue});
+    session.onChange = nullptr;
 
     EXPECT_EQ(onConfigurationTree(session, kItemIQ, "x"), 0);  // a branch has no cell
     EXPECT_EQ(onConfigurationTree(session, 47, "x"), 0);

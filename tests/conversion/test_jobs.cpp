@@ -148,10 +148,11 @@ TEST(GuiLock, LockedControlsTakeNoInputButConvertAndAboutDo)
 {
     Session session;
     Gui_Lock(session, 1);
-    for (const char *control : {"TREE", "TREE_CONFIGURATION", "BUTTON_ADD_IQ", "CHECKBOX_OVERWRITE", "TAB", "BROWSER"})
-        EXPECT_FALSE(Gui_ControlTakesInput(session.views, control)) << control;
-    EXPECT_TRUE(Gui_ControlTakesInput(session.views, "BUTTON_CONVERT"));
-    EXPECT_TRUE(Gui_ControlTakesInput(session.views, "BUTTON_ABOUT"));
+    for (Control control : {Control::JobsTree, Control::ConfigurationTree, Control::AddIqButton,
+                            Control::OverwriteCheckbox, Control::Tab, Control::Browser})
+        EXPECT_FALSE(Gui_ControlTakesInput(session.views, control)) << static_cast<int>(control);
+    EXPECT_TRUE(Gui_ControlTakesInput(session.views, Control::ConvertButton));
+    EXPECT_TRUE(Gui_ControlTakesInput(session.views, Control::AboutButton));
     Gui_Lock(session, 0);
-    EXPECT_TRUE(Gui_ControlTakesInput(session.views, "TREE"));
+    EXPECT_TRUE(Gui_ControlTakesInput(session.views, Control::JobsTree));
 }

@@ -1,7 +1,26 @@
 #include "guitest.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
+#include <QAbstractItemView>
 #include <cstdlib>
+
+namespace {
+
+// Every model of the window is checked on every signal it sends: rows inserted and removed
+// with their begin and end calls, changes within one parent, indexes that stay valid. A
+// broken promise stops the test program with the tester's message. The browser's models are
+// left to its own tests: a tester walks every folder below "My Computer".
+void CheckEveryModel(QWidget *window)
+{
+    for (QAbstractItemView *view : window->findChildren<QAbstractItemView *>()) {
+        QAbstractItemModel *model = view->model();
+        if (!model || model->inherits("FolderTreeModel") || model->inherits("FileListModel") || model->findChild<QAbstractItemModelTester *>()) continue;
+        new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::Fatal, model);
+    }
+}
+
+}  // namespace
 
 WindowFixture::WindowFixture(const std::function<void(const std::string &dir)> &prepare)
 {
@@ -9,6 +28,7 @@ WindowFixture::WindowFixture(const std::function<void(const std::string &dir)> &
     session.monitors = {{0, 0, 1920, 0, 1200}};
     App_StartSession(session, configDir.path().string());
     window = std::make_unique<MainWindow>(session, dialogs);
+    CheckEveryModel(window.get());
     window->resize(kMinimumWindowWidth, kMinimumWindowHeight);
     window->show();
     settle();

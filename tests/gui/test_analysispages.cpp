@@ -6,10 +6,11 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTableWidget>
 #include <filesystem>
 
-#include "gui/analysispages.h"
+#include "gui/iqpage.h"
+#include "gui/metadatapage.h"
+#include "gui/signalprocessingpage.h"
 #include "gui/plotwidget.h"
 #include "guitest.h"
 
@@ -44,21 +45,23 @@ TEST(MetadataPage, ClickedAndTypedPositionsMoveTheMarkers)
 {
     ExampleFixture fixture(1);
     auto *header = fixture.find<QTableView>("TABLE_HEADER", "PAGE_METADATA");
-    auto *values = fixture.find<QTableWidget>("TABLE_CURRENT_VALUES", "PAGE_METADATA");
+    QAbstractItemModel *values = fixture.find<QTableView>("TABLE_CURRENT_VALUES", "PAGE_METADATA")->model();
+    const QModelIndex headerPosition = values->index(0, 1);
     EXPECT_FALSE(fixture.find<QLabel>("TEXT_ADD_FIRST", "PAGE_METADATA")->isVisible());
     EXPECT_EQ(header->model()->rowCount(), 16384 / 16);
 
     ClickCell(header, 2, 49);  // a spacer before the characters: the row's last byte
-    EXPECT_EQ(values->item(0, 1)->text(), "47");
+    EXPECT_EQ(headerPosition.data().toString(), "47");
     ClickCell(header, 0, 59);  // a character cell
-    EXPECT_EQ(values->item(0, 1)->text(), "5");
+    EXPECT_EQ(headerPosition.data().toString(), "5");
 
-    values->item(0, 1)->setText("17");
+    EXPECT_TRUE(values->setData(headerPosition, "17"));
     fixture.settle();
     EXPECT_EQ(header->currentIndex(), header->model()->index(1, 3));
-    values->item(0, 1)->setText("not a number");
+    EXPECT_FALSE(values->setData(headerPosition, "not a number"));
     fixture.settle();
-    EXPECT_EQ(values->item(0, 1)->text(), "17");  // refused: the marker's position again
+    EXPECT_EQ(headerPosition.data().toString(), "17");  // refused: the marker's position again
+    EXPECT_FALSE(values->flags(values->index(2, 1)) & Qt::ItemIsEditable);  // a length is shown only
 }
 
 TEST(IqPage, WindowLengthCursorShowBoxesAndTextLayout)
@@ -103,13 +106,13 @@ TEST(IqPage, WindowLengthCursorShowBoxesAndTextLayout)
 TEST(IqPage, SliderReachesEverySetOfAFileLongerThanAnInt)
 {
     for (int64_t position : {1, 2, 500, 1000}) {
-        EXPECT_EQ(Gui_SliderValue(position, 1000), position - 1);
-        EXPECT_EQ(Gui_SliderPosition(Gui_SliderValue(position, 1000), 1000), position);
+        EXPECT_EQ(SliderValue(position, 1000), position - 1);
+        EXPECT_EQ(SliderPosition(SliderValue(position, 1000), 1000), position);
     }
     const int64_t sets = int64_t{6} << 30;  // a 6 GB file of one-byte sets
-    EXPECT_EQ(Gui_SliderValue(1, sets), 0);
-    EXPECT_EQ(Gui_SliderPosition(Gui_SliderValue(sets, sets), sets), sets);
+    EXPECT_EQ(SliderValue(1, sets), 0);
+    EXPECT_EQ(SliderPosition(SliderValue(sets, sets), sets), sets);
     const int64_t step = (sets - 1) / (int64_t{1} << 30) + 1;
     for (int64_t position : {int64_t{2}, sets / 3, sets - 7})
-        EXPECT_LE(std::abs(Gui_SliderPosition(Gui_SliderValue(position, sets), sets) - position), step);
+        EXPECT_LE(std::abs(SliderPosition(SliderValue(position, sets), sets) - position), step);
 }

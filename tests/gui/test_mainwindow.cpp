@@ -6,12 +6,14 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTreeView>
+#include <algorithm>
 #include <filesystem>
 
 #include "conversion/jobs.h"
@@ -51,7 +53,11 @@ void EditTreeCell(QTreeView *tree, int item, const QString &text)
         auto *line = qobject_cast<QLineEdit *>(editor);
         ASSERT_NE(line, nullptr);
         line->selectAll();
-        QTest::keyClicks(line, text);
+        // QTest types ASCII only; other characters arrive as an input method would commit them.
+        if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; }))
+            QTest::keyClicks(line, text);
+        else
+            line->insert(text);
         QTest::keyClick(line, Qt::Key_Return);
     }
     WindowFixture::settle();
@@ -331,6 +337,72 @@ TEST(MainWindow, RunLocksTheControlsSecondPressAbortsCloseKeepsTheStatuses)
     EXPECT_TRUE(fixture.window->close());  // "New": no question, the run is aborted first
     EXPECT_TRUE(Idle(fixture.session));
     EXPECT_EQ(JobStatus(fixture.session, 0), "Status: Aborted");
+}
+
+// Whether a dataChanged signal since the spy began covered the cell.
+bool Repainted(const QSignalSpy &spy, const QModelIndex &cell)
+{
+    for (const QList<QVariant> &signal : spy) {
+        const auto topLeft = signal[0].value<QModelIndex>();
+        const auto bottomRight = signal[1].value<QModelIndex>();
+        if (topLeft.parent() == cell.parent() && topLeft.row() <= cell.row() && cell.row() <= bottomRight.row() &&
+            topLeft.column() <= cell.column() && cell.column() <= bottomRight.column())
+            return true;
+    }
+    return false;
+}
+
+TEST(MainWindow, RunResultsReachTheViewsAndTheUsersBranchesStayAsTheyLeftThem)
+{
+    TempDir data;
+    QStringList files;
+    for (const char *name : {"a.bin", "b.bin", "c.bin"}) {
+        std::filesystem::copy_file(kExamples + "/tone16.bin", data.file(name));
+        files << QString::fromStdString(data.file(name));
+    }
+    WindowFixture fixture(CopyExampleConfiguration);
+    fixture.window->addFiles(files);
+    fixture.settle();
+    auto *tree = fixture.find<QTreeView>("TREE");
+    auto *model = static_cast<JobsModel *>(tree->model());
+    tree->setCurrentIndex(model->indexOf(kItemsPerJob + kJobItem));
+
+    // Adding a job keeps the current item.
+    std::filesystem::copy_file(kExamples + "/tone16.bin", data.file("d.bin"));
+    fixture.window->addFiles({QString::fromStdString(data.file("d.bin"))});
+    fixture.settle();
+    EXPECT_EQ(model->itemOf(tree->currentIndex()), kItemsPerJob + kJobItem);
+
+    // The last job's status row is announced when the job ends, not only the top-level rows.
+    QSignalSpy changes(model, &QAbstractItemModel::dataChanged);
+    fixture.click("BUTTON_CONVERT");
+    ASSERT_TRUE(fixture.waitFor([&] { return Idle(fixture.session); }));
+    const QModelIndex lastStatus = model->indexOf(3 * kItemsPerJob + kJobStatus);
+    EXPECT_EQ(lastStatus.data().toString(), "Status: Done");
+    EXPECT_TRUE(Repainted(changes, lastStatus));
+    EXPECT_TRUE(Repainted(changes, model->indexOf(3 * kItemsPerJob + kJobRunTime, 1)));
+
+    // After the run, the job that ran last stays collapsed whatever else the jobs tree redraws.
+    const QModelIndex lastJob = model->indexOf(3 * kItemsPerJob + kJobItem);
+    tree->collapse(lastJob);
+    fixture.click("CHECKBOX_OVERWRITE");
+    EXPECT_FALSE(tree->isExpanded(lastJob));
+    fixture.window->addFiles({QString::fromStdString(data.file("d.bin"))});
+    fixture.settle();
+    EXPECT_FALSE(tree->isExpanded(lastJob));
+}
+
+TEST(MainWindow, CutValueIsShownOnceAndLaterEditsKeepTheirPlace)
+{
+    WindowFixture fixture;
+    auto *tree = fixture.find<QTreeView>("TREE_CONFIGURATION");
+    auto *model = static_cast<ConfigurationTreeModel *>(tree->model());
+    testsupport::Edit(fixture.session, "commentSource", "Header - Variable Position");
+    fixture.settle();
+    EditTreeCell(tree, kItemCommentBegin, QString(46, QChar(0xE9)));  // 92 bytes, cut to 90
+    EXPECT_EQ(model->itemOf(tree->currentIndex()), kItemCommentBegin);
+    EditTreeCell(tree, kItemMirror, "Yes");
+    EXPECT_EQ(model->itemOf(tree->currentIndex()), kItemMirror);
 }
 
 TEST(MainWindow, ExtraSpaceGoesToThePagesTheJobsAndTheBrowser)

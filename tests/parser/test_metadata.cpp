@@ -25,8 +25,8 @@ protected:
 
     Metadata()
     {
-        session.onChange = [this](SessionChange change) {
-            if (change == SessionChange::Metadata) ++notifications;
+        session.onChange = [this](const SessionNotice &notice) {
+            if (notice.view == SessionChange::Metadata) ++notifications;
         };
     }
 

@@ -1,0 +1,54 @@
+#include "gui/pageparts.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+QLabel *Title(const char *objectName, const QString &text)
+{
+    auto *label = new QLabel(text);
+    label->setObjectName(objectName);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+PlotWidget *Graph(const char *objectName, const PlotWidget::PlotLabels &labels, const GraphView &view)
+{
+    auto *graph = new PlotWidget(labels);
+    graph->setObjectName(objectName);
+    graph->setGraph(&view);
+    return graph;
+}
+
+QCheckBox *ShowBox(const char *objectName, const QString &text, bool checked)
+{
+    auto *box = new QCheckBox(text);
+    box->setObjectName(objectName);
+    box->setChecked(checked);
+    return box;
+}
+
+QLineEdit *Indicator(const char *objectName)
+{
+    auto *field = new QLineEdit;
+    field->setObjectName(objectName);
+    field->setReadOnly(true);
+    field->setAlignment(Qt::AlignRight);
+    field->setMaximumWidth(110);
+    return field;
+}
+
+QLabel *AddHintOverlay(QWidget *area)
+{
+    auto *hint = new QLabel;
+    hint->setObjectName("TEXT_ADD_FIRST");
+    hint->setStyleSheet("color: rgb(128, 128, 128); background: transparent;");
+    hint->setWordWrap(true);
+    hint->setAlignment(Qt::AlignCenter);
+    auto *overlay = new QVBoxLayout(area);
+    overlay->addWidget(hint, 0, Qt::AlignCenter);
+    return hint;
+}
