@@ -100,6 +100,7 @@ private:
     bool AbortRequested() { return Gui_GetConversionRunning(run_) == kRunAbortRequested; }
     void ConvertJob(int job);
     std::optional<JobOutcome> CheckJob(int job);
+    JobOutcome AcceptOutput(ZmxFile &file);
     void RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::optional<JobOutcome> &failure);
     void ShowProgress(int job, int pass, int processed, int total, int64_t posI, Clock::time_point passStart,
                       Clock::time_point &lastDisplay);
@@ -248,13 +249,11 @@ void Worker::ConvertJob(int job)
                 outcome = JobOutcome::ClippingError;
             else if (result.peak < kMinimumPeak)
                 outcome = JobOutcome::ScaleFactorTooLow;
-            else if (!Conversion_AcceptZmxFile(file))
-                outcome = JobOutcome::OutputError;
             else
-                outcome = JobOutcome::Done;
+                outcome = AcceptOutput(file);
         }
     }
-    if (file.handle >= 0 || !file.temporaryPath.empty()) Conversion_DiscardZmxFile(file);
+    if (file.handle >= 0 || file.lockHandle >= 0 || !file.temporaryPath.empty()) Conversion_DiscardZmxFile(file);
 
     const double seconds = SecondsSince(jobStart);
     finished.mbPerSecond = seconds > 0.0 ? bytesRead / 1e6 / seconds : 0.0;
@@ -263,6 +262,15 @@ void Worker::ConvertJob(int job)
     finished.status = Conversion_OutcomeText(finished.outcome);
     finished.image = finished.outcome == JobOutcome::Done ? 0 : 1;
     Emit(finished);
+}
+
+// The finished file takes its target's name. With overwrite protection the rename itself checks
+// that no file of that name exists: another process may have written one while this job ran.
+JobOutcome Worker::AcceptOutput(ZmxFile &file)
+{
+    const int accepted = Conversion_AcceptZmxFile(file, !session_.jobs.overwriteProtection);
+    if (accepted == kAcceptTargetExists) return JobOutcome::FileExists;
+    return accepted == 1 ? JobOutcome::Done : JobOutcome::OutputError;
 }
 
 void Worker::RunPass(int job, int pass, ZmxFile &file, PassResult &result, std::optional<JobOutcome> &failure)
