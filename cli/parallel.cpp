@@ -1,10 +1,12 @@
 // quelvor-cli convert --jobs N: up to N jobs at once, each converted by a worker of its own on a
 // session of its own, prepared from the same configuration and options as a serial run.
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "cli/convertjobs.h"
@@ -36,6 +38,8 @@ ConvertOptions OptionsOfJob(const ConvertOptions &options, const JobList &plan, 
     one.output = Gui_JobOutput(plan, job);
     return one;
 }
+
+int CoreCount() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 class Scheduler {
 public:
@@ -96,6 +100,9 @@ void Scheduler::Start(int job)
         return;
     }
     running.logged = Cli_PrintStatusLog(session, 0);
+    // As many jobs as cores keep every core busy: a job's own helper thread would only take
+    // turns with the other jobs.
+    session.run.coresShared = slots_ >= CoreCount();
     const bool started = onConversion(session, [this, job](const ConversionEvent &event) {
         queue_.Push({job, event});
     });

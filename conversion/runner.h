@@ -63,6 +63,7 @@ struct ConversionEvent {
     std::optional<double> peak;      // JobFinished: of the last pass that ran
     std::optional<double> rms;
     double mbPerSecond = 0.0;        // JobFinished: input bytes read per second over the job
+    double measuringSeconds = 0.0;   // JobFinished: the time of its measuring pass (0: none ran)
     std::string text;                // LogMessage
     StatusIcon icon = StatusIcon::Error;
 };

@@ -147,7 +147,7 @@ void Worker::Run()
     // The framing holds what the filter reads and what text parses into; binary input without
     // the filter goes from the read buffers to the output and leaves it unallocated.
     if (ready && (filterOn_ || Parser_IsTextFormat(s.sampleFormat)))
-        ready = SignalProcessing_InitBlockFraming(framing_, filterOn_ ? kFilterBlockSets : kBlockSets);
+        ready = SignalProcessing_InitBlockFraming(framing_, filterOn_ ? kFilterBlockSets : kBlockSets, !run_.coresShared);
     Emit(MakeEvent(ConversionEvent::Kind::RunStarted));
     for (int job = 0; job < jobCount && !aborted_; ++job) {
         if (ready) {
@@ -241,6 +241,7 @@ void Worker::ConvertJob(int job)
                 }
                 session_.settings.scale = session_.settings.scale * kTargetPeak / result.peak;
                 measuringSeconds_ = result.seconds;
+                finished.measuringSeconds = result.seconds;
                 continue;
             }
             Conversion_FinishZmxFile(file, result.pairs, result.peak, result.rms);
