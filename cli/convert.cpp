@@ -1,12 +1,10 @@
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <iostream>
-#include <thread>
 
 #include "cli/convertjobs.h"
 #include "cli/eventqueue.h"
@@ -106,7 +104,7 @@ bool Cli_TakeInterrupt() { return interrupted.exchange(false); }
 
 int Cli_Convert(const Selection &selection, const ConvertOptions &options)
 {
-    const int slots = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int slots = options.jobs > 0 ? options.jobs : Cli_CoreCount();
     if (slots > 1) return Cli_ConvertInParallel(selection, options, slots);
     Session session;
     if (const int status = Cli_PrepareSession(session, selection); status != kExitOk) return status;

@@ -28,6 +28,9 @@ void Cli_CatchInterrupts();
 // True once for every interrupt since the last call.
 bool Cli_TakeInterrupt();
 
+// The number of cores (at least 1): the jobs of --jobs 0.
+int Cli_CoreCount();
+
 // Runs the jobs of the options up to `slots` at a time, each on a session of its own prepared as
 // a serial run prepares it; prints each job's line (and JSON) as it finishes and the summary at
 // the end. Ctrl+C aborts every running job and starts no more. Returns the exit status a serial

@@ -39,8 +39,6 @@ ConvertOptions OptionsOfJob(const ConvertOptions &options, const JobList &plan, 
     return one;
 }
 
-int CoreCount() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
-
 class Scheduler {
 public:
     Scheduler(const Selection &selection, const ConvertOptions &options, const JobList &plan, int slots)
@@ -102,7 +100,7 @@ void Scheduler::Start(int job)
     running.logged = Cli_PrintStatusLog(session, 0);
     // As many jobs as cores keep every core busy: a job's own helper thread would only take
     // turns with the other jobs.
-    session.run.coresShared = slots_ >= CoreCount();
+    session.run.coresShared = slots_ >= Cli_CoreCount();
     const bool started = onConversion(session, [this, job](const ConversionEvent &event) {
         queue_.Push({job, event});
     });
@@ -137,6 +135,8 @@ void Scheduler::AbortAll()
 }
 
 }  // namespace
+
+int Cli_CoreCount() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 int Cli_ConvertInParallel(const Selection &selection, const ConvertOptions &options, int slots)
 {
