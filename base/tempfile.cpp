@@ -131,7 +131,16 @@ RenameOutcome Files_RenameNoReplace(const std::string &from, const std::string &
     // File systems without the flag: a hard link is made only where no name is, and just as
     // atomically; the temporary name is dropped after it.
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return RenameOutcome::Failed;
-    if (::link(from.c_str(), to.c_str()) != 0) return errno == EEXIST ? RenameOutcome::TargetExists : RenameOutcome::Failed;
-    ::unlink(from.c_str());
-    return RenameOutcome::Done;
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return RenameOutcome::Done;
+    }
+    if (errno == EEXIST) return RenameOutcome::TargetExists;
+    // Nor hard links (a FAT stick, some network shares): a look before the rename is all there
+    // is; a job still keeps an existing file, but two writers at the very same moment are not
+    // kept apart there.
+    if (errno != EPERM && errno != ENOTSUP) return RenameOutcome::Failed;
+    struct stat existing {};
+    if (::lstat(to.c_str(), &existing) == 0) return RenameOutcome::TargetExists;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? RenameOutcome::Done : RenameOutcome::Failed;
 }

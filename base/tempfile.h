@@ -24,7 +24,8 @@ enum class RenameOutcome { Done, TargetExists, Failed };
 
 // Gives `from` the name `to` only where no file of that name exists, in one step (no window
 // between a look and the rename, also against other processes): TargetExists leaves both files
-// as they were.
+// as they were. File systems without renameat2's RENAME_NOREPLACE take a hard link instead;
+// only those without hard links as well fall back to a look before the rename.
 [[nodiscard]] RenameOutcome Files_RenameNoReplace(const std::string &from, const std::string &to);
 
 // Makes a completed rename in `directory` survive a crash.
