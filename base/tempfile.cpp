@@ -84,7 +84,10 @@ int Files_CreateTemporaryBeside(const std::string &target, std::string &temporar
             if (errno != EEXIST) return -1;
             continue;
         }
-        if (::flock(fd, LOCK_EX) == 0 && StillNamed(fd, candidate)) {
+        // Where the file system has no locks (a network share without a lock service), the file
+        // goes unlocked; the clean-up of other writers cannot lock it either and leaves it alone.
+        const bool locked = ::flock(fd, LOCK_EX) == 0;
+        if (!locked || StillNamed(fd, candidate)) {
             temporaryPath = candidate;
             return fd;
         }
