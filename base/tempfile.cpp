@@ -1,7 +1,11 @@
 #include "base/tempfile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <cerrno>
 #include <filesystem>
@@ -26,6 +30,27 @@ std::string TemporaryNamePrefix(const std::filesystem::path &targetPath)
     return prefix;
 }
 
+// Removes a temporary file unless its writer still holds it: a writer locks its file from its
+// creation until it has taken the target's name, so only the leftovers of a process that died
+// can be locked here. Another process writing the same target at the same moment keeps its file.
+void RemoveIfAbandoned(const std::filesystem::path &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
+    ::close(fd);
+}
+
+// True while `path` still names the file open at `fd` (a leftover remover may have taken the
+// name between its creation and its lock).
+bool StillNamed(int fd, const std::string &path)
+{
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+
 // Removes the temporary files of `target` that a killed process left behind, so that they do not
 // pile up.
 void RemoveStaleTemporaries(const std::filesystem::path &targetPath, const std::string &prefix)
@@ -37,7 +62,7 @@ void RemoveStaleTemporaries(const std::filesystem::path &targetPath, const std::
         const std::string name = entry->path().filename().string();
         if (name.size() == prefix.size() + kTemporarySuffixChars && name.starts_with(prefix) &&
             Files_IsTemporaryName(name))
-            ::unlink(entry->path().c_str());
+            RemoveIfAbandoned(entry->path());
     }
 }
 
@@ -55,11 +80,18 @@ int Files_CreateTemporaryBeside(const std::string &target, std::string &temporar
         for (int k = 0; k < kTemporarySuffixChars; ++k) name += kSuffixAlphabet[pick(entropy)];
         const std::string candidate = (targetPath.parent_path() / name).string();
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
+        if (fd < 0) {
+            if (errno != EEXIST) return -1;
+            continue;
+        }
+        // Where the file system has no locks (a network share without a lock service), the file
+        // goes unlocked; the clean-up of other writers cannot lock it either and leaves it alone.
+        const bool locked = ::flock(fd, LOCK_EX) == 0;
+        if (!locked || StillNamed(fd, candidate)) {
             temporaryPath = candidate;
             return fd;
         }
-        if (errno != EEXIST) return -1;
+        ::close(fd);
     }
     return -1;
 }
@@ -93,4 +125,25 @@ void Files_SyncDirectory(const std::string &directory)
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
+}
+
+RenameOutcome Files_RenameNoReplace(const std::string &from, const std::string &to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return RenameOutcome::Done;
+    if (errno == EEXIST) return RenameOutcome::TargetExists;
+    // File systems without the flag: a hard link is made only where no name is, and just as
+    // atomically; the temporary name is dropped after it.
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return RenameOutcome::Failed;
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return RenameOutcome::Done;
+    }
+    if (errno == EEXIST) return RenameOutcome::TargetExists;
+    // Nor hard links (a FAT stick, some network shares): a look before the rename is all there
+    // is; a job still keeps an existing file, but two writers at the very same moment are not
+    // kept apart there.
+    if (errno != EPERM && errno != ENOTSUP) return RenameOutcome::Failed;
+    struct stat existing {};
+    if (::lstat(to.c_str(), &existing) == 0) return RenameOutcome::TargetExists;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? RenameOutcome::Done : RenameOutcome::Failed;
 }

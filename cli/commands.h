@@ -25,6 +25,7 @@ struct ConvertOptions {
     bool overwriteProtection = false;
     bool json = false;
     bool quiet = false;
+    int jobs = 1;                    // jobs converted at once; 0: one per core
     std::vector<std::string> files;
 };
 

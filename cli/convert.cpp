@@ -3,18 +3,13 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <csignal>
-#include <deque>
 #include <iostream>
-#include <mutex>
 
-#include <nlohmann/json.hpp>
-
-#include "cli/commands.h"
+#include "cli/convertjobs.h"
+#include "cli/eventqueue.h"
 #include "configuration/choices.h"
 #include "conversion/jobs.h"
-#include "conversion/runner.h"
 
 namespace {
 
@@ -22,45 +17,20 @@ std::atomic<bool> interrupted{false};
 
 extern "C" void OnInterrupt(int) { interrupted = true; }
 
-// Hands the worker's events to the main thread.
-class EventQueue {
-public:
-    void Push(const ConversionEvent &event)
-    {
-        {
-            std::lock_guard lock(mutex_);
-            events_.push_back(event);
-        }
-        ready_.notify_one();
-    }
-    // Waits up to `timeout` for an event.
-    bool Pop(ConversionEvent &event, std::chrono::milliseconds timeout)
-    {
-        std::unique_lock lock(mutex_);
-        if (!ready_.wait_for(lock, timeout, [this] { return !events_.empty(); })) return false;
-        event = std::move(events_.front());
-        events_.pop_front();
-        return true;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<ConversionEvent> events_;
-};
-
 nlohmann::ordered_json NumberOrNull(const std::optional<double> &value)
 {
     if (!value || !std::isfinite(*value)) return nullptr;
     return *value;
 }
 
-nlohmann::ordered_json JobJson(const Session &session, const ConversionEvent &event)
+}  // namespace
+
+nlohmann::ordered_json Cli_JobJson(const Session &session, const ConversionEvent &event, int number)
 {
     const JobList &jobs = session.jobs;
     const int first = event.job * kItemsPerJob;
     const std::string &q = Gui_JobQ(jobs, event.job);
-    return {{"job", event.job + 1},
+    return {{"job", number},
             {"input", Gui_JobInput(jobs, event.job)},
             {"q", q.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(q)},
             {"output", Gui_JobOutput(jobs, event.job)},
@@ -74,10 +44,10 @@ nlohmann::ordered_json JobJson(const Session &session, const ConversionEvent &ev
             {"mbPerSecond", event.mbPerSecond}};
 }
 
-void PrintJobLine(const Session &session, const ConversionEvent &event)
+void Cli_PrintJobLine(const Session &session, const ConversionEvent &event, int number)
 {
     const int first = event.job * kItemsPerJob;
-    std::cerr << "Job " << event.job + 1 << ": " << event.status << "  " << Gui_JobInput(session.jobs, event.job)
+    std::cerr << "Job " << number << ": " << event.status << "  " << Gui_JobInput(session.jobs, event.job)
               << " -> " << Gui_JobOutput(session.jobs, event.job);
     if (!session.jobs.items[first + kJobConvertedSamples].value.empty())
         std::cerr << "  (" << session.jobs.items[first + kJobConvertedSamples].value << " samples, "
@@ -88,8 +58,7 @@ void PrintJobLine(const Session &session, const ConversionEvent &event)
     std::cerr << rate << "\n";
 }
 
-// Adds the jobs: one per file for a combined structure, pairs of I and Q files for separate.
-int AddJobs(Session &session, const ConvertOptions &options, bool &refused)
+int Cli_AddJobs(Session &session, const ConvertOptions &options, bool &refused)
 {
     const bool separate = std::string_view(session.record.structure) == text::kSeparate;
     if (separate && options.files.size() % 2 != 0) {
@@ -119,28 +88,41 @@ int AddJobs(Session &session, const ConvertOptions &options, bool &refused)
     return kExitOk;
 }
 
-}  // namespace
+void Cli_PrintSummary(int jobs, int done, int notRun)
+{
+    std::cerr << jobs << (jobs == 1 ? " job: " : " jobs: ") << done << " done, " << jobs - done - notRun
+              << " failed, " << notRun << " not run\n";
+}
+
+void Cli_CatchInterrupts()
+{
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+}
+
+bool Cli_TakeInterrupt() { return interrupted.exchange(false); }
 
 int Cli_Convert(const Selection &selection, const ConvertOptions &options)
 {
+    const int slots = options.jobs > 0 ? options.jobs : Cli_CoreCount();
+    if (slots > 1) return Cli_ConvertInParallel(selection, options, slots);
     Session session;
     if (const int status = Cli_PrepareSession(session, selection); status != kExitOk) return status;
     bool refused = false;
-    if (const int status = AddJobs(session, options, refused); status != kExitOk) return status;
+    if (const int status = Cli_AddJobs(session, options, refused); status != kExitOk) return status;
     size_t logged = Cli_PrintStatusLog(session, 0);
 
-    EventQueue queue;
+    EventQueue<ConversionEvent> queue;
     if (!onConversion(session, [&queue](const ConversionEvent &event) { queue.Push(event); })) {
         Cli_PrintStatusLog(session, logged);
         return kExitFailed;
     }
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    Cli_CatchInterrupts();
     const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO);
     bool allDone = !refused;
     ConversionEvent event;
     for (;;) {
-        if (interrupted.exchange(false)) Conversion_AbortThread(session);
+        if (Cli_TakeInterrupt()) Conversion_AbortThread(session);
         if (!queue.Pop(event, std::chrono::milliseconds(100))) continue;
         Conversion_ApplyEvent(session, event);
         logged = Cli_PrintStatusLog(session, logged);
@@ -148,15 +130,22 @@ int Cli_Convert(const Selection &selection, const ConvertOptions &options)
             std::cerr << "\rJob " << event.job + 1 << ": " << event.status << "\033[K" << std::flush;
         } else if (event.kind == ConversionEvent::Kind::JobFinished) {
             if (showProgress) std::cerr << "\r\033[K";
-            PrintJobLine(session, event);
-            if (options.json) std::cout << JobJson(session, event).dump() << std::endl;
+            Cli_PrintJobLine(session, event, event.job + 1);
+            if (options.json) std::cout << Cli_JobJson(session, event, event.job + 1).dump() << std::endl;
             allDone = allDone && event.outcome == JobOutcome::Done;
         } else if (event.kind == ConversionEvent::Kind::RunFinished) {
             break;  // applying it took the run back
         }
     }
     // Jobs after an abort never ran; they did not end "Status: Done".
-    for (int job = 0; job < Gui_JobCount(session.jobs); ++job)
-        if (session.jobs.items[job * kItemsPerJob + kJobStatus].label != "Status: Done") allDone = false;
-    return allDone ? kExitOk : kExitFailed;
+    const int jobs = Gui_JobCount(session.jobs);
+    int done = 0;
+    int notRun = 0;
+    for (int job = 0; job < jobs; ++job) {
+        const std::string &status = session.jobs.items[job * kItemsPerJob + kJobStatus].label;
+        done += status == "Status: Done" ? 1 : 0;
+        notRun += status == "Status: Pending" ? 1 : 0;
+    }
+    Cli_PrintSummary(jobs, done, notRun);
+    return allDone && done == jobs ? kExitOk : kExitFailed;
 }

@@ -39,6 +39,10 @@ int main(int argc, char **argv)
                              "skip jobs whose output file exists");
     convertCommand->add_flag("--json", convert.json, "one JSON object per job on stdout");
     convertCommand->add_flag("--quiet", convert.quiet, "no progress display");
+    convertCommand->add_option("--jobs", convert.jobs, "convert up to N jobs at once, each on its own; 0: one per core")
+        ->type_name("N")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
     convertCommand->add_option("FILE", convert.files, "input files")->required();
 
     bool analyzeJson = false;

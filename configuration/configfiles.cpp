@@ -166,16 +166,19 @@ FileOutcome Configuration_WriteFramedFile(const std::string &directory, const st
     content.append(record, static_cast<size_t>(size)).append(block, sizeof block);
 
     const bool written = Files_WriteAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed) {
+    if (!written) {
         ::unlink(temporary.c_str());
+        ::close(fd);
         return FileOutcome::CouldNotWrite;
     }
-    // Only a name that cannot be taken (a folder of that name, say) makes the rename fail.
+    // Only a name that cannot be taken (a folder of that name, say) makes the rename fail. The
+    // descriptor stays open until then: it keeps the temporary file locked against removal.
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         ::unlink(temporary.c_str());
+        ::close(fd);
         return FileOutcome::CouldNotCreate;
     }
+    ::close(fd);
     Files_SyncDirectory(directory.empty() ? "." : directory);
     return FileOutcome::Done;
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The conversion job runner: converts every job of the list on one worker thread, block by
-// block, with the measuring and writing passes, signal processing, level measurement, and the
-// acceptance or rejection of each output file.
+// The conversion job runner: converts every job of the list on one worker thread (the worker
+// itself is conversion/worker.h); the run control here starts, aborts and ends the run on the
+// caller's thread.
 //
 // The worker works on its own copy of the configuration and analysis state and never touches
 // the session of the user-interface thread: it reports what the jobs tree shows through
@@ -63,6 +63,7 @@ struct ConversionEvent {
     std::optional<double> peak;      // JobFinished: of the last pass that ran
     std::optional<double> rms;
     double mbPerSecond = 0.0;        // JobFinished: input bytes read per second over the job
+    double measuringSeconds = 0.0;   // JobFinished: the time of its measuring pass (0: none ran)
     std::string text;                // LogMessage
     StatusIcon icon = StatusIcon::Error;
 };

@@ -15,6 +15,9 @@ struct RunState {
     // Used by the session's own thread only:
     std::thread worker;               // the conversion worker of the current or last run
     int runId = 0;                    // the current or last run; its events carry it
+    // Set before a run when other runs of the process take the other cores (quelvor-cli
+    // --jobs): the worker then computes on its own thread only.
+    bool coresShared = false;
 
     RunState() = default;
     RunState(const RunState &) = delete;

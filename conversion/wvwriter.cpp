@@ -139,6 +139,13 @@ void CloseOutput(ZmxFile &file)
     file.handle = -1;
 }
 
+// Lets go of the temporary file's lock; done once it has its final name or was removed.
+void ReleaseLock(ZmxFile &file)
+{
+    if (file.lockHandle >= 0) ::close(file.lockHandle);
+    file.lockHandle = -1;
+}
+
 }  // namespace
 
 void Conversion_EncodeZmxPairs(int count, const double *i, const double *q, int16_t *pairs)
@@ -182,7 +189,10 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
     file.targetPath = fileName;
     file.handle = Files_CreateTemporaryBeside(file.targetPath, file.temporaryPath);
     if (file.handle < 0) return file;
-    if (!Files_WriteAll(file.handle, header, static_cast<size_t>(headerLength))) {
+    // The lock belongs to the open file, which this duplicate keeps open after the writing
+    // handle is closed at the finish.
+    file.lockHandle = ::fcntl(file.handle, F_DUPFD_CLOEXEC, 0);
+    if (file.lockHandle < 0 || !Files_WriteAll(file.handle, header, static_cast<size_t>(headerLength))) {
         Conversion_DiscardZmxFile(file);
         return file;
     }
@@ -223,13 +233,21 @@ void Conversion_FinishZmxFile(ZmxFile &file, int pairs, double peak, double rms)
     file.finished = written && closed;
 }
 
-int Conversion_AcceptZmxFile(ZmxFile &file)
+int Conversion_AcceptZmxFile(ZmxFile &file, bool replace)
 {
-    if (!file.finished || file.temporaryPath.empty() ||
-        ::rename(file.temporaryPath.c_str(), file.targetPath.c_str()) != 0) {
-        Conversion_DiscardZmxFile(file);
-        return 0;
+    RenameOutcome outcome = RenameOutcome::Failed;
+    if (file.finished && !file.temporaryPath.empty()) {
+        if (replace)
+            outcome = ::rename(file.temporaryPath.c_str(), file.targetPath.c_str()) == 0 ? RenameOutcome::Done
+                                                                                         : RenameOutcome::Failed;
+        else
+            outcome = Files_RenameNoReplace(file.temporaryPath, file.targetPath);
     }
+    if (outcome != RenameOutcome::Done) {
+        Conversion_DiscardZmxFile(file);
+        return outcome == RenameOutcome::TargetExists ? kAcceptTargetExists : 0;
+    }
+    ReleaseLock(file);
     file.temporaryPath.clear();
     file.finished = false;
     return 1;
@@ -239,6 +257,7 @@ void Conversion_DiscardZmxFile(ZmxFile &file)
 {
     CloseOutput(file);
     if (!file.temporaryPath.empty()) ::unlink(file.temporaryPath.c_str());
+    ReleaseLock(file);
     file.temporaryPath.clear();
     file.finished = false;
 }

@@ -12,6 +12,7 @@ inline constexpr int kMaxOutputPairs = 536870911;   // keeps 4n + 1 within 32 bi
 
 struct ZmxFile {
     int handle = -1;            // the open temporary file; -1 when invalid
+    int lockHandle = -1;        // keeps the temporary file locked until it is renamed or removed
     std::string targetPath;     // the name the file takes when accepted
     std::string temporaryPath;  // where it is written meanwhile
     int commentLength = 0;      // L: the patch positions follow from it and the clock text
@@ -55,10 +56,17 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
 // marked unfinished and cannot be accepted.
 void Conversion_FinishZmxFile(ZmxFile &file, int pairs, double peak, double rms);
 
-// Gives the finished file the target's name, replacing an existing file. Returns 1 on success;
-// on failure (also for a file that was not finished successfully) the temporary file is removed
-// and the target left untouched.
-[[nodiscard]] int Conversion_AcceptZmxFile(ZmxFile &file);
+// What Conversion_AcceptZmxFile returns when `replace` is false and the target exists.
+inline constexpr int kAcceptTargetExists = -1;
+
+// Gives the finished file the target's name in one step, so that a reader (or another process
+// writing the same name) sees the old file or the complete new one and never a mixture. With
+// `replace` an existing target is replaced; without it, the target is checked by the rename
+// itself: if a file of that name exists, even one created a moment ago by another process, it
+// stays and kAcceptTargetExists is returned. Returns 1 on success; otherwise (also for a file
+// that was not finished successfully) the temporary file is removed and the target left as it
+// was.
+[[nodiscard]] int Conversion_AcceptZmxFile(ZmxFile &file, bool replace = true);
 
 // Closes (if open) and removes the temporary file of a rejected, failed or aborted job; the
 // target is left untouched.

@@ -37,7 +37,7 @@ STEPS = {
     "parser/analysis", "parser/metadataupdate", "parser/metadataview", "parser/previews",
     "parser/spupdate", "conversion/jobs", "conversion/guilock",
 }
-ORCHESTRATION = {"conversion/runner"}
+ORCHESTRATION = {"conversion/runner", "conversion/worker"}
 
 LOCAL_INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 QT_INCLUDE = re.compile(r'^\s*#\s*include\s+<(Q[A-Za-z]*|Qt[A-Za-z]*/[^>]*)>')

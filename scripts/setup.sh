@@ -15,8 +15,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 packages=(cmake g++ make pkg-config python3 qt6-base-dev libfftw3-dev libfast-float-dev libcli11-dev
           nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev)
 # The fuzz targets need clang with its fuzzer and sanitizer run-time.
-# desktop-file-validate checks the installed desktop entry.
-if [ "$mode" = test ]; then packages+=(clang libclang-rt-14-dev desktop-file-utils); fi
+# desktop-file-validate checks the installed desktop entry; GNU parallel runs the fan-out recipe.
+if [ "$mode" = test ]; then packages+=(clang libclang-rt-14-dev desktop-file-utils parallel); fi
 
 install_packages() {
     local missing=()

@@ -207,7 +207,7 @@ void FilterFramed(FramedInput &input, int total, int *outCount)
 
 }  // namespace
 
-int SignalProcessing_InitBlockFraming(BlockFraming &framing, int blockSets)
+int SignalProcessing_InitBlockFraming(BlockFraming &framing, int blockSets, bool useHelper)
 {
     if (blockSets < 1) return 0;
     // History of at most kFilterMargin + 9 sets, one block, then the head behind it.
@@ -220,7 +220,8 @@ int SignalProcessing_InitBlockFraming(BlockFraming &framing, int blockSets)
     framing.outputQ.assign(bufferSets, 0.0);
     framing.headI.assign(kFilterMargin, 0.0);
     framing.headQ.assign(kFilterMargin, 0.0);
-    if (!framing.helper && std::thread::hardware_concurrency() > 1) framing.helper = std::make_unique<HelperThread>();
+    if (!framing.helper && useHelper && std::thread::hardware_concurrency() > 1)
+        framing.helper = std::make_unique<HelperThread>();
     SignalProcessing_ResetBlockFraming(framing);
     return 1;
 }

@@ -61,8 +61,11 @@ struct BlockSlot {
 };
 
 // Allocates the buffers for blocks of at most blockSets sets (1 or more) and resets the
-// framing. Returns 1, or 0 for blockSets < 1.
-[[nodiscard]] int SignalProcessing_InitBlockFraming(BlockFraming &framing, int blockSets = kBlockSets);
+// framing. With useHelper (and two or more cores) it starts the helper thread; without, the
+// caller's thread filters alone (other conversions keep the other cores busy). Returns 1, or 0
+// for blockSets < 1.
+[[nodiscard]] int SignalProcessing_InitBlockFraming(BlockFraming &framing, int blockSets = kBlockSets,
+                                                   bool useHelper = true);
 
 // Starts a new interval (a pass over a job): forgets the history and the head.
 void SignalProcessing_ResetBlockFraming(BlockFraming &framing);

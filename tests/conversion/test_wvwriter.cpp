@@ -183,6 +183,26 @@ TEST(WaveformFile, ExistingTargetIsReplacedOnAcceptAndSurvivesDiscard)
     EXPECT_EQ(FileNames(dir), std::vector<std::string>{"out.wv"});
 }
 
+TEST(WaveformFile, WithoutReplacingAnExistingTargetStaysAndAWriterInProgressKeepsItsFile)
+{
+    TempDir dir;
+    const std::string target = dir.file("out.wv");
+    WriteFile(target, "old");
+    ZmxFile first = Conversion_CreateZmxFile(target.c_str(), "abc", 1.0);
+    // A second writer of the same target clears leftovers, but not the file the first one writes.
+    ZmxFile second = Conversion_CreateZmxFile(target.c_str(), "abc", 1.0);
+    ASSERT_TRUE(std::filesystem::exists(first.temporaryPath));
+    WritePairsAndFinish(first, {1.0}, {2.0}, 1.0, 1.0);
+    WritePairsAndFinish(second, {3.0}, {4.0}, 1.0, 1.0);
+
+    EXPECT_EQ(Conversion_AcceptZmxFile(first, false), kAcceptTargetExists);
+    EXPECT_EQ(ReadFile(target), "old");
+    std::filesystem::remove(target);
+    ASSERT_EQ(Conversion_AcceptZmxFile(second, false), 1);
+    EXPECT_EQ(ReadFile(target).size(), 128u);
+    EXPECT_EQ(FileNames(dir), std::vector<std::string>{"out.wv"});
+}
+
 TEST(WaveformFile, UnfinishedOrInconsistentFilesAreNeverAccepted)
 {
     TempDir dir;

@@ -166,7 +166,11 @@ TEST_F(StartAbort, TwoHundredStartsAbortedAfterZeroToThreeBlocks)
         const int kind = repetition % 4;
         const int gatedJob = repetition / 4 % kJobs;
         EventHook hook;
-        if (kind == 1) {  // between two jobs: after the first job has finished
+        if (kind == 0) {  // as the run starts, before the worker has read a block
+            hook = [&gate](const ConversionEvent &event) {
+                if (event.kind == ConversionEvent::Kind::RunStarted) gate.Hold();
+            };
+        } else if (kind == 1) {  // between two jobs: after the first job has finished
             hook = [&gate](const ConversionEvent &event) {
                 if (event.kind == ConversionEvent::Kind::JobFinished && event.job == 0) gate.Hold();
             };
@@ -176,15 +180,13 @@ TEST_F(StartAbort, TwoHundredStartsAbortedAfterZeroToThreeBlocks)
             };
         }
         ASSERT_EQ(Start(session_, run, hook), 1);
-        if (kind == 1 || kind == 2) {
-            ASSERT_TRUE(gate.WaitUntilHeld());
-            PressConvert(session_);
-            gate.Release();
-        } else if (kind == 3) {
+        if (kind == 3) {
             std::this_thread::sleep_for(std::chrono::duration<double>(blocks(random) * blockSeconds));
             PressConvert(session_);
         } else {
-            PressConvert(session_);  // before the worker has read a block
+            ASSERT_TRUE(gate.WaitUntilHeld());
+            PressConvert(session_);
+            gate.Release();
         }
         // Presses while the abort is pending are ignored.
         PressConvert(session_);

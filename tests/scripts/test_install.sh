@@ -7,7 +7,7 @@ build=$1
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/quelvor bin/quelvor-cli share/applications/quelvor.desktop \
+for file in bin/quelvor bin/quelvor-cli bin/quelvor-gather-jobs share/applications/quelvor.desktop \
             share/icons/hicolor/scalable/apps/quelvor.svg share/doc/quelvor/README.md; do
     [ -e "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done

@@ -1,0 +1,166 @@
+// quelvor-cli convert --jobs N: up to N jobs at once, each converted by a worker of its own on a
+// session of its own, prepared from the same configuration and options as a serial run.
+
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "cli/convertjobs.h"
+#include "cli/eventqueue.h"
+#include "conversion/jobs.h"
+
+namespace {
+
+// An event of the job with this number (0-based in the whole run).
+struct JobEvent {
+    int job = -1;
+    ConversionEvent event;
+};
+
+// A job that is being converted: its own session, with the job as its only job.
+struct RunningJob {
+    std::unique_ptr<Session> session;
+    size_t logged = 0;  // status log rows printed so far
+};
+
+// The options of job `job` alone: its files, and the output path the whole list gave it, so that
+// it is prepared and converted as in a serial run of the list.
+ConvertOptions OptionsOfJob(const ConvertOptions &options, const JobList &plan, int job)
+{
+    ConvertOptions one = options;
+    one.files = {Gui_JobInput(plan, job)};
+    if (!Gui_JobQ(plan, job).empty()) one.files.push_back(Gui_JobQ(plan, job));
+    one.outputDir.clear();
+    one.output = Gui_JobOutput(plan, job);
+    return one;
+}
+
+class Scheduler {
+public:
+    Scheduler(const Selection &selection, const ConvertOptions &options, const JobList &plan, int slots)
+        : selection_(selection), options_(options), plan_(plan), slots_(slots), statuses_(Gui_JobCount(plan))
+    {
+    }
+
+    // Runs every job (or, after an interrupt, those already running) to its end.
+    void Run();
+    // The final status of each job; empty for a job that never ran.
+    const std::vector<std::string> &Statuses() const { return statuses_; }
+
+private:
+    void Start(int job);
+    void Apply(const JobEvent &tagged);
+    void AbortAll();
+
+    const Selection &selection_;
+    const ConvertOptions &options_;
+    const JobList &plan_;
+    const int slots_;
+    std::vector<std::string> statuses_;
+    std::map<int, RunningJob> running_;
+    EventQueue<JobEvent> queue_;
+    bool interrupted_ = false;
+};
+
+void Scheduler::Run()
+{
+    const int jobs = Gui_JobCount(plan_);
+    int next = 0;
+    for (;;) {
+        if (Cli_TakeInterrupt() && !interrupted_) {
+            interrupted_ = true;
+            AbortAll();
+        }
+        while (!interrupted_ && next < jobs && static_cast<int>(running_.size()) < slots_) Start(next++);
+        if (running_.empty()) return;
+        JobEvent tagged;
+        if (queue_.Pop(tagged, std::chrono::milliseconds(100))) Apply(tagged);
+    }
+}
+
+void Scheduler::Start(int job)
+{
+    RunningJob running{std::make_unique<Session>()};
+    Session &session = *running.session;
+    bool refused = false;
+    const ConvertOptions one = OptionsOfJob(options_, plan_, job);
+    if (Cli_PrepareSession(session, selection_) != kExitOk || Cli_AddJobs(session, one, refused) != kExitOk ||
+        refused || Gui_JobCount(session.jobs) != 1) {
+        // The list was built from these very files a moment ago; one that went away is a failure
+        // of its job only.
+        Cli_PrintStatusLog(session, 0);
+        std::cerr << "Job " << job + 1 << ": could not be set up  " << Gui_JobInput(plan_, job) << "\n";
+        statuses_[job] = "not set up";
+        return;
+    }
+    running.logged = Cli_PrintStatusLog(session, 0);
+    // As many jobs as cores keep every core busy: a job's own helper thread would only take
+    // turns with the other jobs.
+    session.run.coresShared = slots_ >= Cli_CoreCount();
+    const bool started = onConversion(session, [this, job](const ConversionEvent &event) {
+        queue_.Push({job, event});
+    });
+    if (!started) {
+        Cli_PrintStatusLog(session, running.logged);
+        statuses_[job] = "not started";
+        return;
+    }
+    running_.emplace(job, std::move(running));
+}
+
+void Scheduler::Apply(const JobEvent &tagged)
+{
+    const auto found = running_.find(tagged.job);
+    if (found == running_.end()) return;
+    RunningJob &running = found->second;
+    const ConversionEvent &event = tagged.event;
+    Conversion_ApplyEvent(*running.session, event);
+    running.logged = Cli_PrintStatusLog(*running.session, running.logged);
+    if (event.kind == ConversionEvent::Kind::JobFinished) {
+        statuses_[tagged.job] = event.status;
+        Cli_PrintJobLine(*running.session, event, tagged.job + 1);
+        if (options_.json) std::cout << Cli_JobJson(*running.session, event, tagged.job + 1).dump() << std::endl;
+    } else if (event.kind == ConversionEvent::Kind::RunFinished) {
+        running_.erase(found);  // applying it took the run back
+    }
+}
+
+void Scheduler::AbortAll()
+{
+    for (auto &[job, running] : running_) Conversion_AbortThread(*running.session);
+}
+
+}  // namespace
+
+int Cli_CoreCount() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+
+int Cli_ConvertInParallel(const Selection &selection, const ConvertOptions &options, int slots)
+{
+    // The whole list first, as a serial run builds it: the same refusals, messages and errors.
+    Session plan;
+    if (const int status = Cli_PrepareSession(plan, selection); status != kExitOk) return status;
+    bool refused = false;
+    if (const int status = Cli_AddJobs(plan, options, refused); status != kExitOk) return status;
+    Cli_PrintStatusLog(plan, 0);
+    const int jobs = Gui_JobCount(plan.jobs);
+    if (jobs == 0) {
+        std::cerr << "No conversion jobs defined\n";
+        return kExitFailed;
+    }
+
+    Cli_CatchInterrupts();
+    Scheduler scheduler(selection, options, plan.jobs, slots);
+    scheduler.Run();
+    int done = 0;
+    int notRun = 0;
+    for (const std::string &status : scheduler.Statuses()) {
+        done += status == "Status: Done" ? 1 : 0;
+        notRun += status.empty() ? 1 : 0;
+    }
+    Cli_PrintSummary(jobs, done, notRun);
+    return !refused && done == jobs ? kExitOk : kExitFailed;
+}
