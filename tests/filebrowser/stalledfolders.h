@@ -34,12 +34,20 @@ public:
         const std::scoped_lock lock(state.mutex);
         return state.waiting;
     }
+    // How many reads of `folder` began since the first stall().
+    static int reads(const std::string &folder)
+    {
+        State &state = get();
+        const std::scoped_lock lock(state.mutex);
+        return static_cast<int>(state.read.count(folder));
+    }
 
 private:
     struct State {
         std::mutex mutex;
         std::condition_variable changed;
         std::set<std::string> stalled;
+        std::multiset<std::string> read;
         int waiting = 0;
     };
     // Never destroyed: a read may still wait when the program ends.
@@ -52,6 +60,7 @@ private:
     {
         State &state = get();
         std::unique_lock lock(state.mutex);
+        state.read.insert(folder);
         ++state.waiting;
         state.changed.wait(lock, [&] { return !state.stalled.count(folder); });
         --state.waiting;
