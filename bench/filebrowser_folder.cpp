@@ -1,14 +1,21 @@
 // The file browser's speed on the offscreen platform, at a 1000 x 700 browser:
-//  - a folder of 20,000 files shown: from Filebrowser_SetDir to the list drawn (goal: under 0.5 s);
+//  - a folder of 20,000 files shown: from Filebrowser_SetDir until every row is in the list and
+//    the list is drawn (goal: at most 100 ms);
+//  - the longest the event loop waits while a folder is opened and read, measured by a timer
+//    that ticks every millisecond (goal with 100,000 files: at most 16 ms, one frame);
 //  - the list scrolled page by page: time per page;
-//  - FileBrowser_Refresh after one new file appeared, until the list is drawn (goal: under 0.2 s);
-//  - the same with 100,000 entries (no goal).
-// The files are made in a folder under the system's temporary directory, removed at the end.
+//  - FileBrowser_Refresh after one new file appeared, until its row is in and drawn.
+// The same for 100,000 files. Only the functions of the browser and the list's row count are
+// used, so the program measures a browser that reads in the background and one that reads on the
+// user-interface thread alike. The files are made in a folder under the system's temporary
+// directory, removed at the end.
 // Not a test: it prints figures. Run it from the build folder: bench/bench_filebrowser_folder
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QScrollBar>
+#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +30,8 @@
 
 namespace {
 
+constexpr int kFolders = 20;  // besides the files, in every folder made
+
 void Settle()
 {
     for (int round = 0; round < 3; ++round) QCoreApplication::processEvents();
@@ -36,6 +45,52 @@ double Median(std::vector<double> values)
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
+// Runs the event loop until the list holds `rows` rows (at most 60 s); false on the time-out.
+bool WaitForRows(const QTreeView &list, int rows)
+{
+    const QDeadlineTimer deadline(60000);
+    while (list.model()->rowCount() != rows) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// The longest wait between two ticks of a timer that asks for one every millisecond: how long
+// the event loop was kept from anything else.
+class LoopWatch {
+public:
+    LoopWatch()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(1);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+        });
+    }
+    void start()
+    {
+        longest_ = 0;
+        clock_.start();
+        last_ = 0;
+        timer_.start();
+    }
+    double stop()
+    {
+        timer_.stop();
+        const qint64 now = clock_.nsecsElapsed();
+        return std::max(longest_, now - last_) / 1e6;
+    }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+};
+
 // `count` files of assorted sizes (sparse, nothing written) and a few folders, mixed-case names.
 bool MakeFolder(const std::string &folder, int count)
 {
@@ -48,29 +103,53 @@ bool MakeFolder(const std::string &folder, int count)
         const bool sized = ::ftruncate(fd, static_cast<off_t>(n) * 4099 % 50000000) == 0;
         if (::close(fd) != 0 || !sized) return false;
     }
-    for (int n = 0; n < 20; ++n) std::filesystem::create_directory(folder + "/folder_" + std::to_string(n));
+    for (int n = 0; n < kFolders; ++n) std::filesystem::create_directory(folder + "/folder_" + std::to_string(n));
     return true;
 }
 
-void Measure(FileBrowser &browser, const std::string &folder, int count, bool withGoals)
+// Opens "My Computer", then the folder from inside the event loop, until its rows are drawn.
+// Returns false when the rows never came.
+bool OpenFolder(FileBrowser &browser, QTreeView &list, const std::string &folder, int rows, double &shownMs,
+                double &longestWaitMs)
 {
-    auto *list = browser.findChild<QTreeView *>("BROWSER_FILES");
-    std::printf("%d files:\n", count);
-
-    std::vector<double> shown;
-    for (int round = 0; round < 5; ++round) {
-        Filebrowser_SetDir(browser, "", 0);
-        browser.repaint();
-        Settle();
-        QElapsedTimer clock;
+    Filebrowser_SetDir(browser, "", 0);
+    browser.repaint();
+    Settle();
+    LoopWatch watch;
+    QElapsedTimer clock;
+    watch.start();
+    QTimer::singleShot(0, &browser, [&] {
         clock.start();
         Filebrowser_SetDir(browser, folder, 0);
-        browser.repaint();
-        shown.push_back(Milliseconds(clock));
-        Settle();
+    });
+    const bool arrived = WaitForRows(list, rows);
+    browser.repaint();
+    shownMs = Milliseconds(clock);
+    Settle();
+    longestWaitMs = watch.stop();
+    return arrived;
+}
+
+bool Measure(FileBrowser &browser, const std::string &folder, int count, bool withGoals)
+{
+    auto *list = browser.findChild<QTreeView *>("BROWSER_FILES");
+    const int rows = count + kFolders;
+    std::printf("%d files:\n", count);
+
+    std::vector<double> shown, waits;
+    for (int round = 0; round < 5; ++round) {
+        double shownMs = 0, waitMs = 0;
+        if (!OpenFolder(browser, *list, folder, rows, shownMs, waitMs)) {
+            std::fprintf(stderr, "the folder's %d rows never came\n", rows);
+            return false;
+        }
+        shown.push_back(shownMs);
+        waits.push_back(waitMs);
     }
-    std::printf("  shown (SetDir to drawn): first %.1f ms, median of 5 %.1f ms%s; %d rows\n", shown.front(),
-                Median(shown), withGoals ? " (goal < 500 ms)" : "", list->model()->rowCount());
+    std::printf("  shown (SetDir to every row drawn): first %.1f ms, median of 5 %.1f ms%s\n", shown.front(),
+                Median(shown), withGoals ? " (goal <= 100 ms)" : "");
+    std::printf("  longest event-loop wait while it opens: median of 5 %.1f ms, worst %.1f ms%s\n", Median(waits),
+                *std::max_element(waits.begin(), waits.end()), withGoals ? "" : " (goal <= 16 ms)");
 
     QScrollBar *bar = list->verticalScrollBar();
     std::vector<double> pages;
@@ -91,12 +170,15 @@ void Measure(FileBrowser &browser, const std::string &folder, int count, bool wi
         QElapsedTimer clock;
         clock.start();
         FileBrowser_Refresh(browser);
+        if (!WaitForRows(*list, rows + round + 1)) return false;
         browser.repaint();
         refreshed.push_back(Milliseconds(clock));
         Settle();
     }
-    std::printf("  refresh after a new file: first %.1f ms, median of 5 %.1f ms%s; %d rows\n", refreshed.front(),
-                Median(refreshed), withGoals ? " (goal < 200 ms)" : "", list->model()->rowCount());
+    for (int round = 0; round < 5; ++round) ::unlink((folder + "/new_" + std::to_string(round) + ".iq").c_str());
+    std::printf("  refresh after a new file: first %.1f ms, median of 5 %.1f ms\n", refreshed.front(),
+                Median(refreshed));
+    return true;
 }
 
 }  // namespace
@@ -128,7 +210,10 @@ int main(int argc, char **argv)
                 break;
             }
             std::printf("(%d files made in %.0f ms)\n", count, Milliseconds(clock));
-            Measure(*browser, folder, count, count == 20000);
+            if (!Measure(*browser, folder, count, count == 20000)) {
+                status = 1;
+                break;
+            }
         }
         delete browser;
     }

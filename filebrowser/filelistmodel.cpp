@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <iterator>
 #include <numeric>
+#include <system_error>
+#include <thread>
 
 #include "filebrowser/filebrowser.h"
 
@@ -19,6 +21,19 @@ int CompareEntries(const ListEntry &a, const ListEntry &b, int column, Qt::SortO
     if (column == FileListModel::kSizeColumn && !a.isDir && a.size != b.size) compared = a.size < b.size ? -1 : 1;
     if (!compared) compared = CompareNames(a.text, a.name, b.text, b.name);
     return order == Qt::DescendingOrder ? -compared : compared;
+}
+
+// Frees a long list on a thread of its own: a folder of 100,000 entries takes tens of
+// milliseconds to free, time the user-interface thread should not spend. Short lists (or no
+// thread to spare) are freed here.
+void FreeInBackground(std::vector<ListEntry> entries)
+{
+    constexpr size_t kLongList = 2000;
+    if (entries.size() < kLongList) return;
+    try {
+        std::thread([gone = std::move(entries)] {}).detach();
+    } catch (const std::system_error &) {
+    }
 }
 
 }  // namespace
@@ -139,13 +154,27 @@ void FileListModel::showTopFolders(const std::vector<TopFolder> &folders)
 void FileListModel::removeAll()
 {
     if (entries_.empty()) return;
+    std::vector<ListEntry> gone;
     beginRemoveRows({}, 0, rowCount() - 1);
-    entries_.clear();
+    gone.swap(entries_);
     endRemoveRows();
+    FreeInBackground(std::move(gone));
 }
 
 void FileListModel::merge(std::vector<ListEntry> fresh)
 {
+    // A new folder's entries come into an empty list, all at once.
+    if (entries_.empty()) {
+        if (fresh.empty()) return;
+        beginInsertRows({}, 0, static_cast<int>(fresh.size()) - 1);
+        entries_.swap(fresh);
+        endInsertRows();
+        return;
+    }
+    if (fresh.empty()) {
+        removeAll();
+        return;
+    }
     // Both lists are in the same order: walk them side by side. Rows are removed back to
     // front, then inserted front to back, each run of neighbouring rows at once.
     std::vector<size_t> removed;        // rows of entries_
@@ -190,6 +219,7 @@ void FileListModel::merge(std::vector<ListEntry> fresh)
         const QModelIndex cell = index(static_cast<int>(row), kSizeColumn);
         emit dataChanged(cell, cell, {Qt::DisplayRole});
     }
+    FreeInBackground(std::move(fresh));
 }
 
 std::string FileListModel::fullPath(int row) const { return JoinPath(folder_, name(row)); }
