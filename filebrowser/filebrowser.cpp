@@ -142,6 +142,11 @@ FileBrowser::FileBrowser(const QString &rootLabel, QWidget *parent) : QWidget(pa
         if (folderModel_->canFetchMore(index)) folderModel_->fetchMore(index);
     });
     connect(folderModel_, &FolderTreeModel::readFailed, this, &FileBrowser::reportReadFailure);
+    // A folder that showed an expand mark but holds no sub-folders: the view lays its items out
+    // again to drop the mark (no row was inserted that would make it do so).
+    connect(folderModel_, &FolderTreeModel::folderRead, this, [this](const QModelIndex &index) {
+        if (folderModel_->rowCount(index) == 0) folderTree_->doItemsLayout();
+    });
     connect(listModel_, &FileListModel::readingChanged, this, &FileBrowser::updateReadingHint);
     connect(listModel_, &FileListModel::listed, this, &FileBrowser::listArrived);
     connect(folderTree_, &QTreeView::customContextMenuRequested, this, &FileBrowser::showFolderMenu);
