@@ -325,13 +325,27 @@ void FileBrowser::openSubfolder(const std::string &name)
 
 void FileBrowser::walk(const QModelIndex &start, std::vector<std::string> components)
 {
+    // Down the folders the tree has read already: no reading needed there. A name not found
+    // in them is looked for again on disk (the folder may have been made since).
+    QModelIndex reached = start;
+    size_t known = 0;
+    for (; known < components.size() && folderModel_->isRead(reached); ++known) {
+        const QModelIndex next = folderModel_->child(reached, components[known]);
+        if (!next.isValid()) break;
+        reached = next;
+    }
+    if (known == components.size()) {
+        openInTree(reached);
+        return;
+    }
+    components.erase(components.begin(), components.begin() + static_cast<std::ptrdiff_t>(known));
     const int id = ++navigation_;
-    const QPersistentModelIndex from(start);
+    const QPersistentModelIndex from(reached);
     walking_ = reads_.start(
-        [folder = folderModel_->path(start), components] { return ReadAlong(folder, components); },
+        [folder = folderModel_->path(reached), components] { return ReadAlong(folder, components); },
         [this, id, from, components](const std::vector<Subfolders> &levels) { finishWalk(id, from, components, levels); });
-    // Without a thread to read with, the start stays open.
-    if (!walking_) openInTree(start);
+    // Without a thread to read with, the folder reached opens.
+    if (!walking_) openInTree(reached);
     updateReadingHint();
 }
 

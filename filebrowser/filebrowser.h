@@ -106,8 +106,9 @@ private:
     std::vector<std::string> selectedFiles() const;
     void openPath(const std::string &path);
     void openSubfolder(const std::string &name);
-    // Reads the sub-folders along `components` below the folder at `start` in the background,
-    // then opens the deepest one that exists.
+    // Opens the deepest folder along `components` below the folder at `start` that exists: at
+    // once as far as the tree holds the folders already, otherwise after their sub-folders have
+    // been read in the background.
     void walk(const QModelIndex &start, std::vector<std::string> components);
     void finishWalk(int id, const QPersistentModelIndex &start, const std::vector<std::string> &components,
                     const std::vector<Subfolders> &levels);

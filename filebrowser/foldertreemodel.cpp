@@ -63,6 +63,12 @@ QModelIndex FolderTreeModel::child(const QModelIndex &parent, const std::string 
     return {};
 }
 
+bool FolderTreeModel::isRead(const QModelIndex &index) const
+{
+    const Node *node = nodeOf(index);
+    return node && node->loaded;
+}
+
 std::vector<TopFolder> FolderTreeModel::topFolders() const
 {
     std::vector<TopFolder> folders;

@@ -31,6 +31,8 @@ public:
     std::string name(const QModelIndex &index) const;
     // The child of `parent` named `name` (exact bytes), or an invalid index. Reads nothing.
     QModelIndex child(const QModelIndex &parent, const std::string &name) const;
+    // Whether the sub-folders of the item have been read (always for "My Computer").
+    bool isRead(const QModelIndex &index) const;
     // The top folders as the "My Computer" item holds them: path and label.
     std::vector<TopFolder> topFolders() const;
 

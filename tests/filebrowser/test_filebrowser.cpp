@@ -510,7 +510,7 @@ TEST(FileBrowserStalls, AFolderThatNeverAnswersHoldsNothingUp)
     EXPECT_EQ(browser->names(), QStringList({"a.bin"}));
 
     Filebrowser_SetDir(*browser->widget, folder / "dead", 0);
-    ASSERT_TRUE(WaitFor([] { return StalledFolders::waiting() == 2; }));
+    ASSERT_TRUE(WaitFor([] { return StalledFolders::waiting() >= 2; }));  // its list, maybe its sub-folders too
     QElapsedTimer closing;
     closing.start();
     browser.reset();
