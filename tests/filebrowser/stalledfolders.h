@@ -34,7 +34,7 @@ public:
         const std::scoped_lock lock(state.mutex);
         return state.waiting;
     }
-    // How many reads of `folder` began since the first stall().
+    // How many reads of `folder` began since the first stall(), stalled or not.
     static int reads(const std::string &folder)
     {
         State &state = get();
