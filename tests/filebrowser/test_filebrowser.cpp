@@ -486,7 +486,9 @@ TEST(FileBrowserStalls, TheLatestFolderWinsOverAStalledOne)
     EXPECT_EQ(browser.widget->currentDirectory(), folder / "quick");
     EXPECT_EQ(browser.names(), QStringList({"quick.bin"}));
     EXPECT_FALSE(hint->isVisible());
-    if (waited) EXPECT_EQ(StalledFolders::reads(folder / "later"), 0);
+    if (waited) {
+        EXPECT_EQ(StalledFolders::reads(folder / "later"), 0);
+    }
 
     StalledFolders::releaseAll();
     ASSERT_TRUE(WaitFor([] { return StalledFolders::waiting() == 0; }));
