@@ -157,7 +157,7 @@ void FolderTreeModel::merge(Node *node, std::vector<std::unique_ptr<Node>> fresh
             if (kept.label != fresh[row]->label) {
                 kept.label = fresh[row]->label;
                 const QModelIndex changed = indexOf(&kept);
-                emit dataChanged(changed, changed);
+                emit dataChanged(changed, changed, {Qt::DisplayRole});
             }
             continue;
         }

@@ -492,7 +492,7 @@ TEST(FileBrowserStalls, TheLatestFolderWinsOverAStalledOne)
 
     StalledFolders::releaseAll();
     ASSERT_TRUE(WaitFor([] { return StalledFolders::waiting() == 0; }));
-    QTest::qWait(50);
+    QTest::qWait(200);  // time for the stale answer to arrive
     EXPECT_EQ(browser.names(), QStringList({"quick.bin"}));
     EXPECT_FALSE(browser.widget->isReading());
 }
