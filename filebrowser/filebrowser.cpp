@@ -55,8 +55,8 @@ std::vector<Subfolders> ReadAlong(std::string folder, const std::vector<std::str
         const Subfolders &read = levels.back();
         if (step == components.size() || read.error) break;
         const std::string &name = components[step];
-        if (std::none_of(read.folders.begin(), read.folders.end(), [&name](const Subfolder &sub) { return sub.name == name; }))
-            break;
+        const auto named = [&name](const Subfolder &sub) { return sub.name == name; };
+        if (std::none_of(read.folders.begin(), read.folders.end(), named)) break;
         folder = JoinPath(folder, name);
     }
     return levels;
@@ -187,8 +187,9 @@ void FileBrowser::updateReadingHint() { readingHint_->setVisible(isReading()); }
 void FileBrowser::readVolumes()
 {
     const int id = ++volumesRequest_;
-    readingVolumes_ = reads_.start([removable = showRemovable_, optical = showOptical_] { return TopFolders(removable, optical); },
-                                   [this, id](const std::vector<TopFolder> &folders) { volumesArrived(id, folders); });
+    readingVolumes_ =
+        reads_.start([removable = showRemovable_, optical = showOptical_] { return TopFolders(removable, optical); },
+                      [this, id](const std::vector<TopFolder> &folders) { volumesArrived(id, folders); });
     updateReadingHint();
 }
 

@@ -101,7 +101,9 @@ void FileListModel::arrive(int id, Listing listing)
     if (listing.error) {
         removeAll();
     } else {
-        if (listing.column != sortColumn_ || listing.order != sortOrder_) SortEntries(listing.entries, sortColumn_, sortOrder_);
+        // The user sorted otherwise while the folder was read.
+        if (listing.column != sortColumn_ || listing.order != sortOrder_)
+            SortEntries(listing.entries, sortColumn_, sortOrder_);
         merge(std::move(listing.entries));
     }
     setReading(false);
