@@ -55,8 +55,8 @@ int Filebrowser_IsDirFromDisk(const std::string &path, int *isDir);
 // folder on a volume that is gone, "/gone/x", opens "/"); a path not starting with "/" shows
 // "My Computer". relative 1: `path` is the name of a folder in the shown folder (a top folder's
 // full path under "My Computer"). An empty path shows "My Computer".
-// The folders along the path are read in the background: the folder opens when they have
-// arrived, unless the user chose another folder in the tree meanwhile.
+// Folders the tree has not read yet are read in the background on the way: the folder opens
+// when they have arrived, unless the user chose another folder in the tree meanwhile.
 void Filebrowser_SetDir(FileBrowser &browser, const std::string &path, int relative);
 // The browser inside `scope` (by objectName "BROWSER"), or `scope` itself when it is one.
 FileBrowser *Filebrowser_GetFileBrowserPtr(QWidget *scope);
