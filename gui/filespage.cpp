@@ -250,7 +250,8 @@ void FilesPage::dropFiles(const QList<QUrl> &urls)
                                               [this](const std::vector<std::string> &files) {
                                                   static_cast<void>(App_AddDroppedFiles(session, files));
                                               });
-    if (!started) Gui_UpdateStatus(session, "Dropped files could not be read (no thread left to read them)", StatusIcon::Error);
+    if (!started)
+        Gui_UpdateStatus(session, "Dropped files could not be read (no thread left to read them)", StatusIcon::Error);
 }
 
 void FilesPage::removeCurrentJob()
