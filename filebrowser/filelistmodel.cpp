@@ -163,6 +163,14 @@ void FileListModel::removeAll()
     FreeInBackground(std::move(gone));
 }
 
+int FileListModel::orderOf(const ListEntry &shown, const ListEntry &read) const
+{
+    // Most entries of a folder read again are the same: found by one comparison of the names.
+    const bool same = shown.isDir == read.isDir && shown.name == read.name &&
+                      (sortColumn_ != kSizeColumn || shown.size == read.size);
+    return same ? 0 : CompareEntries(shown, read, sortColumn_, sortOrder_);
+}
+
 void FileListModel::merge(std::vector<ListEntry> fresh)
 {
     // A new folder's entries come into an empty list, all at once.
@@ -184,7 +192,7 @@ void FileListModel::merge(std::vector<ListEntry> fresh)
     std::vector<size_t> resized;        // rows of the result
     size_t old = 0;
     for (size_t row = 0; row < fresh.size();) {
-        const int order = old < entries_.size() ? CompareEntries(entries_[old], fresh[row], sortColumn_, sortOrder_) : 1;
+        const int order = old < entries_.size() ? orderOf(entries_[old], fresh[row]) : 1;
         if (order < 0) {
             removed.push_back(old++);
         } else if (order > 0) {

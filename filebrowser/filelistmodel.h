@@ -88,6 +88,8 @@ private:
     void launch();
     void arrive(int id, Listing listing);
     void setReading(bool reading);
+    // <0, 0 or >0: the order of an entry shown and one read, in the current order.
+    int orderOf(const ListEntry &shown, const ListEntry &read) const;
     // Makes the rows those of `fresh` (in the current order), by inserts, removals and changes.
     void merge(std::vector<ListEntry> fresh);
     void removeAll();
