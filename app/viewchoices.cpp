@@ -27,10 +27,3 @@ int Gui_SetActiveTab(Session &session, int tab)
     session.views.activeTab = tab;
     return 1;
 }
-
-int Gui_SetBrowserDirectory(Session &session, const std::string &directory)
-{
-    if (!Gui_ControlTakesInput(session.views, Control::Browser)) return 0;
-    session.views.browserDirectory = directory;
-    return 1;
-}

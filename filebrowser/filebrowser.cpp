@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPersistentModelIndex>
@@ -42,6 +43,23 @@ std::vector<std::string> Components(const std::string &path)
         start = end + 1;
     }
     return components;
+}
+
+// The sub-folders of `folder`, then of its sub-folder components[0] if there is one, then of
+// that one's components[1], ... as deep as the folders exist.
+std::vector<Subfolders> ReadAlong(std::string folder, const std::vector<std::string> &components)
+{
+    std::vector<Subfolders> levels;
+    for (size_t step = 0;; ++step) {
+        levels.push_back(ReadSubfolders(folder));
+        const Subfolders &read = levels.back();
+        if (step == components.size() || read.error) break;
+        const std::string &name = components[step];
+        const auto named = [&name](const Subfolder &sub) { return sub.name == name; };
+        if (std::none_of(read.folders.begin(), read.folders.end(), named)) break;
+        folder = JoinPath(folder, name);
+    }
+    return levels;
 }
 
 }  // namespace
@@ -99,6 +117,13 @@ FileBrowser::FileBrowser(const QString &rootLabel, QWidget *parent) : QWidget(pa
     fileList_->header()->resizeSection(FileListModel::kNameColumn, kNameColumnWidth);
     fileList_->header()->resizeSection(FileListModel::kSizeColumn, kSizeColumnWidth);
     fileList_->installEventFilter(this);
+    // Shown in the middle of the list while what it is to show is read.
+    readingHint_ = new QLabel(QStringLiteral("Reading..."));
+    readingHint_->setObjectName("BROWSER_READING");
+    readingHint_->setEnabled(false);
+    readingHint_->hide();
+    auto *overlay = new QVBoxLayout(fileList_->viewport());
+    overlay->addWidget(readingHint_, 0, Qt::AlignCenter);
 
     splitter_ = new QSplitter(Qt::Horizontal);
     splitter_->addWidget(folderTree_);
@@ -112,16 +137,24 @@ FileBrowser::FileBrowser(const QString &rootLabel, QWidget *parent) : QWidget(pa
 
     connect(folderTree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) { showFolder(current); });
-    // Read a folder as soon as it is expanded, not at the view's next layout, so that a failure
-    // is reported at once.
+    // Read a folder as soon as it is expanded, not at the view's next layout.
     connect(folderTree_, &QTreeView::expanded, this, [this](const QModelIndex &index) {
         if (folderModel_->canFetchMore(index)) folderModel_->fetchMore(index);
     });
     connect(folderModel_, &FolderTreeModel::readFailed, this, &FileBrowser::reportReadFailure);
+    // A folder that showed an expand mark but holds no sub-folders: the view lays its items out
+    // again to drop the mark (no row was inserted that would make it do so).
+    connect(folderModel_, &FolderTreeModel::folderRead, this, [this](const QModelIndex &index) {
+        if (folderModel_->rowCount(index) == 0) folderTree_->doItemsLayout();
+    });
+    connect(listModel_, &FileListModel::readingChanged, this, &FileBrowser::updateReadingHint);
+    connect(listModel_, &FileListModel::listed, this, &FileBrowser::listArrived);
     connect(folderTree_, &QTreeView::customContextMenuRequested, this, &FileBrowser::showFolderMenu);
     connect(fileList_, &QTreeView::doubleClicked, this, &FileBrowser::activateEntry);
 
-    updateTopFolders();
+    // The root and the home folder at once; the volumes when they have been read.
+    folderModel_->setTopFolders(RootAndHome());
+    readVolumes();
     const QModelIndex root = folderModel_->rootIndex();
     folderTree_->expand(root);
     folderTree_->setCurrentIndex(root);
@@ -144,7 +177,33 @@ QStringList FileBrowser::recentFolders() const
 
 void FileBrowser::setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
 
-void FileBrowser::updateTopFolders() { folderModel_->setTopFolders(TopFolders(showRemovable_, showOptical_)); }
+bool FileBrowser::isReading() const
+{
+    return walking_ || listModel_->isReading() || (shownFolder_.empty() && readingVolumes_);
+}
+
+void FileBrowser::updateReadingHint() { readingHint_->setVisible(isReading()); }
+
+void FileBrowser::readVolumes()
+{
+    const int id = ++volumesRequest_;
+    readingVolumes_ =
+        reads_.start([removable = showRemovable_, optical = showOptical_] { return TopFolders(removable, optical); },
+                      [this, id](const std::vector<TopFolder> &folders) { volumesArrived(id, folders); });
+    updateReadingHint();
+}
+
+void FileBrowser::volumesArrived(int id, const std::vector<TopFolder> &folders)
+{
+    if (id != volumesRequest_) return;
+    readingVolumes_ = false;
+    folderModel_->setTopFolders(folders);
+    if (shownFolder_.empty() && folderModel_->isRoot(folderTree_->currentIndex())) {
+        listModel_->showTopFolders(folderModel_->topFolders());
+        if (!fileList_->currentIndex().isValid()) makeFirstEntryCurrent();
+    }
+    updateReadingHint();
+}
 
 int FileBrowser::setAttribute(BrowserAttribute attribute, int value)
 {
@@ -157,12 +216,7 @@ int FileBrowser::setAttribute(BrowserAttribute attribute, int value)
     case BrowserAttribute::ShowRemovableDrives:
     case BrowserAttribute::ShowCdRomDrives:
         (attribute == BrowserAttribute::ShowRemovableDrives ? showRemovable_ : showOptical_) = on;
-        updateTopFolders();
-        if (shownFolder_.empty()) {
-            const Selection kept = keepSelection();
-            listModel_->showTopFolders(folderModel_->topFolders());
-            restoreSelection(kept);
-        }
+        readVolumes();
         return 0;
     case BrowserAttribute::ShowTimeColumn:
         return on ? -1 : 0;
@@ -172,15 +226,19 @@ int FileBrowser::setAttribute(BrowserAttribute attribute, int value)
 
 void FileBrowser::showFolder(const QModelIndex &index)
 {
+    // The user's choice wins over a folder still being opened.
+    ++navigation_;
+    walking_ = false;
     if (!index.isValid() || folderModel_->isRoot(index)) {
         listModel_->showTopFolders(folderModel_->topFolders());
         setShownFolder({});
+        makeFirstEntryCurrent();
     } else {
         const std::string folder = folderModel_->path(index);
-        listModel_->read(folder);
+        listModel_->show(folder);
         setShownFolder(folder);
     }
-    makeFirstEntryCurrent();
+    updateReadingHint();
 }
 
 void FileBrowser::setShownFolder(const std::string &folder)
@@ -205,57 +263,21 @@ void FileBrowser::makeFirstEntryCurrent()
     fileList_->scrollToTop();
 }
 
-int FileBrowser::refresh()
+void FileBrowser::listArrived()
 {
-    const Selection kept = keepSelection();
+    // A new folder's first entry becomes current; after a refresh the current entry stays.
+    if (!fileList_->currentIndex().isValid()) makeFirstEntryCurrent();
+}
+
+void FileBrowser::refresh()
+{
     const QModelIndex current = folderTree_->currentIndex();
-    int error = 0;
     if (!current.isValid() || folderModel_->isRoot(current)) {
-        updateTopFolders();
-        listModel_->showTopFolders(folderModel_->topFolders());
-    } else {
-        folderModel_->reload(current);
-        error = listModel_->read(shownFolder_);
-    }
-    restoreSelection(kept);
-    return error ? -error : 0;
-}
-
-FileBrowser::Selection FileBrowser::keepSelection() const
-{
-    Selection kept;
-    const QModelIndexList rows = fileList_->selectionModel()->selectedRows(FileListModel::kNameColumn);
-    kept.selected.reserve(static_cast<size_t>(rows.size()));
-    for (const QModelIndex &row : rows) kept.selected.push_back(listModel_->name(row.row()));
-    const QModelIndex current = fileList_->currentIndex();
-    if (current.isValid()) kept.current = listModel_->name(current.row());
-    return kept;
-}
-
-void FileBrowser::restoreSelection(const Selection &kept)
-{
-    std::vector<int> rows = listModel_->rowsOf(kept.selected);
-    const int currentRow = kept.current.empty() ? -1 : listModel_->rowsOf({kept.current})[0];
-    rows.erase(std::remove(rows.begin(), rows.end(), -1), rows.end());
-    if (rows.empty() && currentRow < 0) {
-        makeFirstEntryCurrent();
+        readVolumes();
         return;
     }
-    // One range per run of neighbouring rows: a selection of thousands of single rows is slow.
-    std::sort(rows.begin(), rows.end());
-    QItemSelection selection;
-    const int lastColumn = FileListModel::kColumnCount - 1;
-    for (size_t first = 0; first < rows.size();) {
-        size_t last = first;
-        while (last + 1 < rows.size() && rows[last + 1] == rows[last] + 1) ++last;
-        selection.select(listModel_->index(rows[first], 0), listModel_->index(rows[last], lastColumn));
-        first = last + 1;
-    }
-    QItemSelectionModel *selectionModel = fileList_->selectionModel();
-    const int focusRow = currentRow >= 0 ? currentRow : rows.front();
-    selectionModel->setCurrentIndex(listModel_->index(focusRow, FileListModel::kNameColumn), QItemSelectionModel::NoUpdate);
-    selectionModel->select(selection, QItemSelectionModel::ClearAndSelect);
-    fileList_->scrollTo(listModel_->index(focusRow, FileListModel::kNameColumn));
+    static_cast<void>(folderModel_->reload(current));
+    listModel_->refresh();
 }
 
 std::vector<std::string> FileBrowser::selectedFiles() const
@@ -281,30 +303,70 @@ void FileBrowser::openPath(const std::string &path)
 {
     const QModelIndex root = folderModel_->rootIndex();
     const std::vector<std::string> components = Components(path);
-    QModelIndex reached = components.empty() ? QModelIndex() : folderModel_->child(root, components.front());
-    if (!reached.isValid()) {
+    const QModelIndex top = components.empty() ? QModelIndex() : folderModel_->child(root, components.front());
+    if (!top.isValid()) {
         openInTree(root);
         return;
     }
-    for (size_t step = 1; step < components.size(); ++step) {
-        folderModel_->load(reached);
-        QModelIndex next = folderModel_->child(reached, components[step]);
-        // The tree may have read the folder before the sub-folder was made.
-        if (!next.isValid() && folderModel_->reload(reached) == 0) next = folderModel_->child(reached, components[step]);
-        if (!next.isValid()) break;
-        reached = next;
-    }
-    openInTree(reached);
+    walk(top, std::vector<std::string>(components.begin() + 1, components.end()));
 }
 
 void FileBrowser::openSubfolder(const std::string &name)
 {
     QModelIndex folder = folderTree_->currentIndex();
     if (!folder.isValid()) folder = folderModel_->rootIndex();
-    folderModel_->load(folder);
-    QModelIndex child = folderModel_->child(folder, name);
-    if (!child.isValid() && folderModel_->reload(folder) == 0) child = folderModel_->child(folder, name);
-    if (child.isValid()) openInTree(child);
+    if (folderModel_->isRoot(folder)) {
+        // The top folders are known without reading.
+        const QModelIndex top = folderModel_->child(folder, name);
+        if (top.isValid()) openInTree(top);
+        return;
+    }
+    walk(folder, {name});
+}
+
+void FileBrowser::walk(const QModelIndex &start, std::vector<std::string> components)
+{
+    // Down the folders the tree has read already: no reading needed there. A name not found
+    // in them is looked for again on disk (the folder may have been made since).
+    QModelIndex reached = start;
+    size_t known = 0;
+    for (; known < components.size() && folderModel_->isRead(reached); ++known) {
+        const QModelIndex next = folderModel_->child(reached, components[known]);
+        if (!next.isValid()) break;
+        reached = next;
+    }
+    if (known == components.size()) {
+        openInTree(reached);
+        return;
+    }
+    components.erase(components.begin(), components.begin() + static_cast<std::ptrdiff_t>(known));
+    const int id = ++navigation_;
+    const QPersistentModelIndex from(reached);
+    walking_ = reads_.start(
+        [folder = folderModel_->path(reached), components] { return ReadAlong(folder, components); },
+        [this, id, from, components](const std::vector<Subfolders> &levels) { finishWalk(id, from, components, levels); });
+    // Without a thread to read with, the folder reached opens.
+    if (!walking_) openInTree(reached);
+    updateReadingHint();
+}
+
+void FileBrowser::finishWalk(int id, const QPersistentModelIndex &start, const std::vector<std::string> &components,
+                             const std::vector<Subfolders> &levels)
+{
+    if (id != navigation_) return;
+    walking_ = false;
+    if (start.isValid()) {
+        QModelIndex reached = start;
+        for (size_t step = 0; step < levels.size(); ++step) {
+            folderModel_->setSubfolders(reached, levels[step]);
+            if (step == components.size()) break;
+            const QModelIndex next = folderModel_->child(reached, components[step]);
+            if (!next.isValid()) break;
+            reached = next;
+        }
+        openInTree(reached);
+    }
+    updateReadingHint();
 }
 
 void FileBrowser::activateEntry(const QModelIndex &index)
@@ -369,7 +431,7 @@ int FileBrowser_SetAttribute(FileBrowser &browser, BrowserAttribute attribute, i
     return browser.setAttribute(attribute, value);
 }
 
-int FileBrowser_Refresh(FileBrowser &browser) { return browser.refresh(); }
+void FileBrowser_Refresh(FileBrowser &browser) { browser.refresh(); }
 
 std::vector<std::string> FileBrowser_GetSelectedFiles(const FileBrowser &browser) { return browser.selectedFiles(); }
 

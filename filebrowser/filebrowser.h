@@ -5,7 +5,13 @@
 //
 // Paths are raw bytes (std::string) as the file system holds them: names with newlines or bytes
 // that are not UTF-8 are shown with replacement characters but handed out exactly.
+//
+// Nothing is read from disk on the user-interface thread: folders, sub-folders and the mounted
+// volumes are read on threads of their own and shown when they arrive; the list says "Reading..."
+// meanwhile. A folder that never answers (a dead network mount) leaves the browser working and
+// is no reason to wait when it closes.
 
+#include <QPersistentModelIndex>
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
@@ -14,8 +20,13 @@
 #include <string>
 #include <vector>
 
+#include "filebrowser/backgroundreads.h"
+#include "filebrowser/folderread.h"
+#include "filebrowser/volumes.h"
+
 class FileListModel;
 class FolderTreeModel;
+class QLabel;
 class QSplitter;
 class QTreeView;
 
@@ -28,10 +39,11 @@ FileBrowser *FileBrowser_Create(QWidget *parent, const QString &root);
 // Sets an attribute (value 0 off, otherwise on). Returns 0, or -1 for what the browser cannot
 // show: the time column (value 1).
 int FileBrowser_SetAttribute(FileBrowser &browser, BrowserAttribute attribute, int value);
-// Reads the shown folder again from disk and keeps it shown, with the entries that were selected
-// and still exist selected (otherwise the first entry current); its sub-folders in the tree are
-// read again too. Returns 0, or -errno when the folder cannot be read.
-int FileBrowser_Refresh(FileBrowser &browser);
+// Reads the shown folder again from disk (in the background) and keeps it shown: the entries
+// that were selected and still exist stay selected (without a current entry the first one
+// becomes current); its sub-folders in the tree are read again too. A folder that cannot be
+// read any more shows no entries.
+void FileBrowser_Refresh(FileBrowser &browser);
 // The full paths of the selected files, top to bottom as the list shows them. Selected folders
 // are left out: the callers add files.
 std::vector<std::string> FileBrowser_GetSelectedFiles(const FileBrowser &browser);
@@ -43,6 +55,8 @@ int Filebrowser_IsDirFromDisk(const std::string &path, int *isDir);
 // folder on a volume that is gone, "/gone/x", opens "/"); a path not starting with "/" shows
 // "My Computer". relative 1: `path` is the name of a folder in the shown folder (a top folder's
 // full path under "My Computer"). An empty path shows "My Computer".
+// Folders the tree has not read yet are read in the background on the way: the folder opens
+// when they have arrived, unless the user chose another folder in the tree meanwhile.
 void Filebrowser_SetDir(FileBrowser &browser, const std::string &path, int relative);
 // The browser inside `scope` (by objectName "BROWSER"), or `scope` itself when it is one.
 FileBrowser *Filebrowser_GetFileBrowserPtr(QWidget *scope);
@@ -61,6 +75,9 @@ public:
 
     // The shown folder as raw bytes; empty for "My Computer".
     std::string currentDirectory() const { return shownFolder_; }
+    // A folder being opened, the list's entries or the volumes of "My Computer" shown in it
+    // have not arrived yet (the list says "Reading..." meanwhile).
+    bool isReading() const;
     // While locked (a conversion runs) the tree and the list still show but take no input.
     void setLocked(bool locked);
     // The last folders shown, most recent first, each once (at most 8).
@@ -80,37 +97,40 @@ protected:
 
 private:
     friend int FileBrowser_SetAttribute(FileBrowser &, BrowserAttribute, int);
-    friend int FileBrowser_Refresh(FileBrowser &);
+    friend void FileBrowser_Refresh(FileBrowser &);
     friend std::vector<std::string> FileBrowser_GetSelectedFiles(const FileBrowser &);
     friend void Filebrowser_SetDir(FileBrowser &, const std::string &, int);
 
-    struct Selection {
-        std::vector<std::string> selected;
-        std::string current;
-    };
-
     int setAttribute(BrowserAttribute attribute, int value);
-    int refresh();
+    void refresh();
     std::vector<std::string> selectedFiles() const;
     void openPath(const std::string &path);
     void openSubfolder(const std::string &name);
+    // Opens the deepest folder along `components` below the folder at `start` that exists: at
+    // once as far as the tree holds the folders already, otherwise after their sub-folders have
+    // been read in the background.
+    void walk(const QModelIndex &start, std::vector<std::string> components);
+    void finishWalk(int id, const QPersistentModelIndex &start, const std::vector<std::string> &components,
+                    const std::vector<Subfolders> &levels);
     // Expands the folders down to `index`, makes it the tree's current item (which shows it).
     void openInTree(const QModelIndex &index);
-    // Shows the tree item's folder in the list, the first entry current.
+    // Shows the tree item's folder in the list; its entries arrive later.
     void showFolder(const QModelIndex &index);
     void setShownFolder(const std::string &folder);
+    void listArrived();
+    void readVolumes();
+    void volumesArrived(int id, const std::vector<TopFolder> &folders);
+    void updateReadingHint();
     void activateEntry(const QModelIndex &index);
     void reportReadFailure(const QModelIndex &index, int error);
     void showFolderMenu(const QPoint &position);
     void makeFirstEntryCurrent();
-    Selection keepSelection() const;
-    void restoreSelection(const Selection &kept);
-    void updateTopFolders();
 
     FolderTreeModel *folderModel_;
     FileListModel *listModel_;
     QTreeView *folderTree_;
     QTreeView *fileList_;
+    QLabel *readingHint_;
     QSplitter *splitter_;
     ErrorReporter reporter_;
     std::string shownFolder_;
@@ -118,4 +138,9 @@ private:
     std::deque<std::string> recent_;
     bool showRemovable_ = true;
     bool showOptical_ = true;
+    int navigation_ = 0;       // counts the folders asked for; a walk of an older one is dropped
+    bool walking_ = false;
+    int volumesRequest_ = 0;   // the latest read of the volumes; older answers are dropped
+    bool readingVolumes_ = false;
+    BackgroundReads reads_{this};
 };

@@ -1,6 +1,7 @@
 #include "filebrowser/folderread.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,11 +11,16 @@ namespace {
 
 bool IsDotOrDotDot(const char *name) { return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)); }
 
+std::atomic<FolderReadHook> readHook{nullptr};
+
 }  // namespace
+
+void SetFolderReadHook(FolderReadHook hook) { readHook = hook; }
 
 int ReadFolder(const std::string &folder, ReadWhat what, std::vector<DiskEntry> &entries)
 {
     entries.clear();
+    if (const FolderReadHook hook = readHook) hook(folder);
     DIR *dir = ::opendir(folder.c_str());
     if (!dir) return errno;
     const int fd = ::dirfd(dir);
@@ -86,4 +92,26 @@ int CompareNames(const NameText &textA, const std::string &rawA, const NameText 
     if (const int order = QString::compare(textA.shown, textB.shown, Qt::CaseInsensitive)) return order;
     if (const int order = QString::compare(textA.shown, textB.shown, Qt::CaseSensitive)) return order;
     return rawA.compare(rawB);
+}
+
+Subfolders ReadSubfolders(const std::string &folder)
+{
+    Subfolders read;
+    read.folder = folder;
+    std::vector<DiskEntry> entries;
+    read.error = ReadFolder(folder, ReadWhat::FoldersOnly, entries);
+    if (read.error) return read;
+    std::vector<NameText> texts(entries.size());
+    std::vector<size_t> order(entries.size());
+    for (size_t n = 0; n < entries.size(); ++n) {
+        texts[n] = MakeNameText(entries[n].name);
+        order[n] = n;
+    }
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return CompareNames(texts[a], entries[a].name, texts[b], entries[b].name) < 0;
+    });
+    read.folders.reserve(entries.size());
+    for (size_t n : order)
+        read.folders.push_back({std::move(entries[n].name), std::move(texts[n].shown), entries[n].mayHaveSubfolders});
+    return read;
 }

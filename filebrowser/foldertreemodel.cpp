@@ -1,10 +1,10 @@
 #include "filebrowser/foldertreemodel.h"
 
 #include <QFileIconProvider>
+#include <QPersistentModelIndex>
 #include <algorithm>
+#include <cerrno>
 #include <unordered_set>
-
-#include "filebrowser/folderread.h"
 
 struct FolderTreeModel::Node {
     std::string name;  // raw; for the top folders their full path
@@ -15,6 +15,7 @@ struct FolderTreeModel::Node {
     Node *parent = nullptr;
     int row = 0;
     bool loaded = false;
+    bool reading = false;  // a background read of the sub-folders is under way
     bool mayHaveSubfolders = true;
     std::vector<std::unique_ptr<Node>> children;
 };
@@ -62,6 +63,12 @@ QModelIndex FolderTreeModel::child(const QModelIndex &parent, const std::string 
     return {};
 }
 
+bool FolderTreeModel::isRead(const QModelIndex &index) const
+{
+    const Node *node = nodeOf(index);
+    return node && node->loaded;
+}
+
 std::vector<TopFolder> FolderTreeModel::topFolders() const
 {
     std::vector<TopFolder> folders;
@@ -97,53 +104,41 @@ std::unique_ptr<FolderTreeModel::Node> FolderTreeModel::makeFolder(Node *parent,
     return node;
 }
 
-std::vector<std::unique_ptr<FolderTreeModel::Node>> FolderTreeModel::readChildren(Node *node, int &error) const
+void FolderTreeModel::setSubfolders(const QModelIndex &index, const Subfolders &read)
 {
-    std::vector<DiskEntry> entries;
-    error = ReadFolder(node->path, ReadWhat::FoldersOnly, entries);
-    std::vector<std::unique_ptr<Node>> children;
-    if (error) return children;
-    std::vector<NameText> texts(entries.size());
-    std::vector<size_t> order(entries.size());
-    for (size_t n = 0; n < entries.size(); ++n) {
-        texts[n] = MakeNameText(entries[n].name);
-        order[n] = n;
+    Node *node = nodeOf(index);
+    if (!node || node == computer_) return;
+    node->reading = false;
+    if (read.error) {
+        node->loaded = true;
+        return;
     }
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return CompareNames(texts[a], entries[a].name, texts[b], entries[b].name) < 0;
-    });
-    children.reserve(entries.size());
-    for (size_t n : order)
-        children.push_back(makeFolder(node, std::move(entries[n].name), std::move(texts[n].shown), entries[n].mayHaveSubfolders));
-    return children;
-}
-
-int FolderTreeModel::load(const QModelIndex &index)
-{
-    Node *node = nodeOf(index);
-    if (!node || node->loaded) return 0;
-    int error = 0;
-    std::vector<std::unique_ptr<Node>> children = readChildren(node, error);
+    std::vector<std::unique_ptr<Node>> fresh;
+    fresh.reserve(read.folders.size());
+    for (const Subfolder &folder : read.folders)
+        fresh.push_back(makeFolder(node, folder.name, folder.label, folder.mayHaveSubfolders));
     node->loaded = true;
-    if (children.empty()) return error;
-    beginInsertRows(index, 0, static_cast<int>(children.size()) - 1);
-    node->children = std::move(children);
-    renumber(node, 0);
-    endInsertRows();
-    return 0;
+    merge(node, std::move(fresh));
 }
 
-int FolderTreeModel::reload(const QModelIndex &index)
+bool FolderTreeModel::startRead(const QModelIndex &index, bool expanding)
 {
     Node *node = nodeOf(index);
-    if (!node || node == computer_) return 0;
-    if (!node->loaded) return load(index);
-    int error = 0;
-    std::vector<std::unique_ptr<Node>> fresh = readChildren(node, error);
-    if (error) return error;
-    merge(node, std::move(fresh));
-    return 0;
+    if (!node || node == computer_) return true;
+    const QPersistentModelIndex folder(index);
+    const bool started = reads_.start([path = node->path] { return ReadSubfolders(path); },
+                                      [this, folder, expanding](const Subfolders &read) {
+                                          // The folder may have gone from the tree meanwhile.
+                                          if (!folder.isValid()) return;
+                                          setSubfolders(folder, read);
+                                          emit folderRead(folder);
+                                          if (expanding && read.error) emit readFailed(folder, read.error);
+                                      });
+    node->reading = started;
+    return started;
 }
+
+bool FolderTreeModel::reload(const QModelIndex &index) { return startRead(index, false); }
 
 void FolderTreeModel::merge(Node *node, std::vector<std::unique_ptr<Node>> fresh)
 {
@@ -162,7 +157,7 @@ void FolderTreeModel::merge(Node *node, std::vector<std::unique_ptr<Node>> fresh
             if (kept.label != fresh[row]->label) {
                 kept.label = fresh[row]->label;
                 const QModelIndex changed = indexOf(&kept);
-                emit dataChanged(changed, changed);
+                emit dataChanged(changed, changed, {Qt::DisplayRole});
             }
             continue;
         }
@@ -205,9 +200,15 @@ void FolderTreeModel::setShowIcons(bool show)
 {
     if (show == showIcons_) return;
     showIcons_ = show;
-    // Every item changes; the views repaint what they show.
-    emit layoutAboutToBeChanged();
-    emit layoutChanged();
+    iconsChanged(top_.get());
+}
+
+// Each item's decoration, told one parent at a time: a range of dataChanged has one parent.
+void FolderTreeModel::iconsChanged(const Node *node)
+{
+    if (node->children.empty()) return;
+    emit dataChanged(indexOf(node->children.front().get()), indexOf(node->children.back().get()), {Qt::DecorationRole});
+    for (const auto &child : node->children) iconsChanged(child.get());
 }
 
 FolderTreeModel::Node *FolderTreeModel::nodeOf(const QModelIndex &index) const
@@ -280,10 +281,15 @@ Qt::ItemFlags FolderTreeModel::flags(const QModelIndex &index) const
 bool FolderTreeModel::canFetchMore(const QModelIndex &parent) const
 {
     const Node *node = nodeOf(parent);
-    return node && !node->loaded;
+    return node && !node->loaded && !node->reading;
 }
 
 void FolderTreeModel::fetchMore(const QModelIndex &parent)
 {
-    if (const int error = load(parent)) emit readFailed(parent, error);
+    if (!canFetchMore(parent) || startRead(parent, true)) return;
+    // No thread to read with: told as a failed read, so that nothing waits for it.
+    const QPersistentModelIndex folder(parent);
+    setSubfolders(folder, {nodeOf(parent)->path, EAGAIN, {}});
+    emit folderRead(folder);
+    emit readFailed(folder, EAGAIN);
 }

@@ -73,22 +73,30 @@ bool IsOptical(const std::string &name, const std::string &type)
     return name.rfind("sr", 0) == 0 || type == "iso9660" || type == "udf";
 }
 
+void Add(std::vector<TopFolder> &folders, std::string path, TopFolder::Kind kind)
+{
+    for (const TopFolder &folder : folders)
+        if (folder.path == path) return;
+    TopFolder folder{std::move(path), {}, kind};
+    folder.label = ShownName(folder.path);
+    folders.push_back(std::move(folder));
+}
+
 }  // namespace
+
+std::vector<TopFolder> RootAndHome()
+{
+    std::vector<TopFolder> folders;
+    Add(folders, "/", TopFolder::Kind::Root);
+    const char *home = std::getenv("HOME");
+    const std::string homePath = home && *home ? home : QFile::encodeName(QDir::homePath()).toStdString();
+    Add(folders, homePath, TopFolder::Kind::Home);
+    return folders;
+}
 
 std::vector<TopFolder> TopFolders(bool withRemovable, bool withOptical)
 {
-    std::vector<TopFolder> folders;
-    auto add = [&folders](std::string path, TopFolder::Kind kind) {
-        for (const TopFolder &folder : folders)
-            if (folder.path == path) return;
-        TopFolder folder{std::move(path), {}, kind};
-        folder.label = ShownName(folder.path);
-        folders.push_back(std::move(folder));
-    };
-    add("/", TopFolder::Kind::Root);
-    const char *home = std::getenv("HOME");
-    const std::string homePath = home && *home ? home : QFile::encodeName(QDir::homePath()).toStdString();
-    if (homePath != "/") add(homePath, TopFolder::Kind::Home);
+    std::vector<TopFolder> folders = RootAndHome();
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
         if (!volume.isValid() || !volume.isReady()) continue;
         const std::string root = QFile::encodeName(volume.rootPath()).toStdString();
@@ -97,7 +105,7 @@ std::vector<TopFolder> TopFolders(bool withRemovable, bool withOptical)
         const std::string device = KernelName(volume.device());
         const bool shown = IsOptical(device, type) ? withOptical : (withRemovable || !IsRemovable(device));
         if (!shown) continue;
-        add(root, TopFolder::Kind::Volume);
+        Add(folders, root, TopFolder::Kind::Volume);
     }
     return folders;
 }

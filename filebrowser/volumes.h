@@ -13,6 +13,10 @@ struct TopFolder {
     Kind kind = Kind::Volume;
 };
 
-// "/", the home folder, then the volumes in mount order, each path once. Removable and optical
-// volumes are left out when their flag is false; a volume whose device says nothing counts as fixed.
+// "/" and the home folder, which need nothing read from disk.
+std::vector<TopFolder> RootAndHome();
+// RootAndHome, then the volumes in mount order, each path once. Removable and optical volumes
+// are left out when their flag is false; a volume whose device says nothing counts as fixed.
+// Asks every mount for its state: may take long, or never return for a network mount that does
+// not answer; not for the user-interface thread.
 std::vector<TopFolder> TopFolders(bool withRemovable, bool withOptical);

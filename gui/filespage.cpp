@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +20,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/filesflows.h"
 #include "app/viewchoices.h"
 #include "conversion/guilock.h"
 #include "conversion/jobs.h"
@@ -50,22 +50,13 @@ std::vector<std::string> ToStrings(const QStringList &paths)
     return strings;
 }
 
-// The local files among dropped URLs, a folder standing for the files in it (by name).
-QStringList DroppedFiles(const QList<QUrl> &urls)
+// The local paths among dropped URLs, as raw bytes.
+std::vector<std::string> LocalPaths(const QList<QUrl> &urls)
 {
-    QStringList files;
-    for (const QUrl &url : urls) {
-        if (!url.isLocalFile()) continue;
-        const QFileInfo dropped(url.toLocalFile());
-        if (!dropped.isDir()) {
-            files << dropped.absoluteFilePath();
-            continue;
-        }
-        const QDir folder(dropped.absoluteFilePath());
-        for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase))
-            files << folder.filePath(name);
-    }
-    return files;
+    std::vector<std::string> paths;
+    for (const QUrl &url : urls)
+        if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    return paths;
 }
 
 }  // namespace
@@ -151,7 +142,7 @@ QWidget *FilesPage::buildControls()
     return controls;
 }
 
-// BROWSER: rooted at "My Computer", opened at the folder used last.
+// BROWSER: rooted at "My Computer"; the folder used last opens when the page is first shown.
 void FilesPage::buildBrowser()
 {
     browser = FileBrowser_Create(nullptr, "My Computer");
@@ -160,8 +151,7 @@ void FilesPage::buildBrowser()
     connect(browser, &FileBrowser::filesActivated, this, &FilesPage::addSelectedFiles);
     // The folder is kept as the raw bytes of its path: the signal's text may not hold them.
     connect(browser, &FileBrowser::directoryChanged, this,
-            [this] { static_cast<void>(Gui_SetBrowserDirectory(session, browser->currentDirectory())); });
-    if (!session.views.browserDirectory.empty()) Filebrowser_SetDir(*browser, session.views.browserDirectory, 0);
+            [this] { static_cast<void>(App_SetBrowserDirectory(session, browser->currentDirectory())); });
     // Files dropped on the list are added as on the jobs tree.
     if (auto *list = browser->findChild<QAbstractItemView *>("BROWSER_FILES")) {
         browserListArea = list->viewport();
@@ -260,6 +250,16 @@ void FilesPage::addFiles(const std::vector<std::string> &paths, int qFiles)
 
 void FilesPage::addSelectedFiles() { addFiles(FileBrowser_GetSelectedFiles(*browser), 0); }
 
+void FilesPage::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (rememberedFolderOpened) return;
+    rememberedFolderOpened = true;
+    // Its folders are read in the background: the window is up before they answer, however
+    // slow the mount.
+    if (!session.views.browserDirectory.empty()) Filebrowser_SetDir(*browser, session.views.browserDirectory, 0);
+}
+
 bool FilesPage::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != jobsTree->viewport() && watched != browserListArea) return QWidget::eventFilter(watched, event);
@@ -284,11 +284,13 @@ bool FilesPage::eventFilter(QObject *watched, QEvent *event)
 
 void FilesPage::dropFiles(const QList<QUrl> &urls)
 {
-    if (!Gui_ControlTakesInput(session.views, Control::JobsTree)) {
-        Gui_UpdateStatus(session, "Files cannot be added while the conversion runs", StatusIcon::Error);
-        return;
-    }
-    addFiles(DroppedFiles(urls));
+    if (!App_TakesDrops(session)) return;
+    const bool started = droppedFolders.start([paths = LocalPaths(urls)] { return App_ListDroppedPaths(paths); },
+                                              [this](const std::vector<std::string> &files) {
+                                                  static_cast<void>(App_AddDroppedFiles(session, files));
+                                              });
+    if (!started)
+        Gui_UpdateStatus(session, "Dropped files could not be read (no thread left to read them)", StatusIcon::Error);
 }
 
 void FilesPage::removeCurrentJob()

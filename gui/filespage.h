@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include "filebrowser/backgroundreads.h"
 #include "session/session.h"
 
 class QCheckBox;
@@ -28,7 +29,8 @@ public:
     void addSelectedFiles();     // the visible add button: IQ, or I files
     void removeCurrentJob();
     // Files and folders dropped from a file manager: the files, and the files in the folders,
-    // are added as jobs. Refused (with a line in the status log) while a conversion runs.
+    // are added as jobs once the folders have been read in the background. Refused (with a line
+    // in the status log) while a conversion runs.
     void dropFiles(const QList<QUrl> &urls);
 
     // The jobs tree's rows, as a job notice says (RowChange), and a job item to show, once.
@@ -41,6 +43,8 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The first show opens the folder used last.
+    void showEvent(QShowEvent *event) override;
 
 private:
     QWidget *buildControls();
@@ -68,4 +72,6 @@ private:
     QTreeView *jobsTree;
     JobsModel *jobsModel;
     QLabel *addFilesHere;
+    bool rememberedFolderOpened = false;
+    BackgroundReads droppedFolders{this};
 };

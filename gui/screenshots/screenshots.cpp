@@ -16,10 +16,12 @@
 #include <cstdio>
 
 #include "app/configflows.h"
+#include "app/filesflows.h"
 #include "app/startup.h"
 #include "app/treerules.h"
 #include "conversion/jobs.h"
 #include "conversion/runstate.h"
+#include "filebrowser/filebrowser.h"
 #include "gui/dialogs.h"
 #include "gui/mainwindow.h"
 #include "gui/splash.h"
@@ -31,8 +33,18 @@ void Settle()
     for (int round = 0; round < 5; ++round) QCoreApplication::processEvents();
 }
 
+// The browser reads its folders in the background: the pictures show them once they are in.
+void WaitForBrowser(QWidget *widget)
+{
+    const FileBrowser *browser = Filebrowser_GetFileBrowserPtr(widget);
+    const QDeadlineTimer deadline(10000);
+    while (browser && browser->isReading() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
 bool Save(QWidget *widget, const QDir &output, const QString &name)
 {
+    WaitForBrowser(widget);
     Settle();
     const QString path = output.filePath(name + ".png");
     if (widget->grab().save(path)) return true;
@@ -165,7 +177,7 @@ int main(int argc, char *argv[])
     Session session;
     session.monitors = {{0, 0, 1920, 0, 1200}};
     App_StartSession(session, configurations.path().toStdString());
-    session.views.browserDirectory = shown.path().toStdString();
+    static_cast<void>(App_SetBrowserDirectory(session, QFile::encodeName(shown.path()).toStdString()));
     Configuration_SetByName(session, "tone16");
     Gui_SetUnsavedStatus(session, 0);
 
