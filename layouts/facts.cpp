@@ -93,6 +93,8 @@ bool Layouts_SetReservedValue(ConfigurationRecord &record, std::string_view key,
         if (!pair.value.empty()) text += "=" + pair.value;
     }
     if (text.size() >= static_cast<size_t>(kSlotBytes)) return false;
+    // Unchanged settings leave every byte of the slot as it was loaded.
+    if (text == std::string_view(record.reserved, strnlen(record.reserved, kSlotBytes))) return true;
     // Bytes behind the text are cleared: a record whose settings all went back to their
     // defaults is byte for byte the record it was before.
     std::memset(record.reserved, 0, kSlotBytes);
