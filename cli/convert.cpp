@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -19,8 +20,13 @@
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::atomic<bool> stopRequested{false};  // stays set: no further file starts after an interrupt
 
-extern "C" void OnInterrupt(int) { interrupted = true; }
+extern "C" void OnInterrupt(int)
+{
+    interrupted = true;
+    stopRequested = true;
+}
 
 // Hands the worker's events to the main thread.
 class EventQueue {
@@ -55,7 +61,17 @@ nlohmann::ordered_json NumberOrNull(const std::optional<double> &value)
     return *value;
 }
 
-nlohmann::ordered_json JobJson(const Session &session, const ConversionEvent &event)
+// What detection found for the job's file: the layout and the source of each value (nothing
+// when the configuration was given).
+nlohmann::ordered_json LayoutJson(const DetectionResult *detection)
+{
+    if (detection == nullptr || !detection->recognised) return {{"layout", nullptr}, {"sources", nullptr}};
+    nlohmann::ordered_json sources = nlohmann::ordered_json::object();
+    for (const DetectedValue &value : detection->values) sources[value.name] = value.source;
+    return {{"layout", detection->layout}, {"sources", sources}};
+}
+
+nlohmann::ordered_json JobJson(const Session &session, const ConversionEvent &event, const DetectionResult *detection)
 {
     const JobList &jobs = session.jobs;
     const int first = event.job * kItemsPerJob;
@@ -71,7 +87,9 @@ nlohmann::ordered_json JobJson(const Session &session, const ConversionEvent &ev
             {"maxScaleFactor", jobs.items[first + kJobMaxScaleFactor].value},
             {"peak", NumberOrNull(event.peak)},
             {"rms", NumberOrNull(event.rms)},
-            {"mbPerSecond", event.mbPerSecond}};
+            {"mbPerSecond", event.mbPerSecond},
+            {"layout", LayoutJson(detection)["layout"]},
+            {"sources", LayoutJson(detection)["sources"]}};
 }
 
 void PrintJobLine(const Session &session, const ConversionEvent &event)
@@ -89,10 +107,10 @@ void PrintJobLine(const Session &session, const ConversionEvent &event)
 }
 
 // Adds the jobs: one per file for a combined structure, pairs of I and Q files for separate.
-int AddJobs(Session &session, const ConvertOptions &options, bool &refused)
+int AddJobs(Session &session, const ConvertOptions &options, const std::vector<std::string> &files, bool &refused)
 {
     const bool separate = std::string_view(session.record.structure) == text::kSeparate;
-    if (separate && options.files.size() % 2 != 0) {
+    if (separate && files.size() % 2 != 0) {
         std::cerr << "quelvor-cli: the separate structure takes the files in pairs (I file, Q file)\n";
         return kExitUsage;
     }
@@ -101,14 +119,14 @@ int AddJobs(Session &session, const ConvertOptions &options, bool &refused)
     if (!onOverwriteProtection(session, options.overwriteProtection ? 1 : 0)) return kExitFailed;
     size_t taken = 0;
     if (!separate) {
-        taken = Gui_AddIQ(session, 0, options.files);
+        taken = Gui_AddIQ(session, 0, files);
     } else {
-        for (size_t pair = 0; pair < options.files.size(); pair += 2) {
-            taken += Gui_AddIQ(session, 0, {options.files[pair]});
-            taken += Gui_AddIQ(session, 1, {options.files[pair + 1]});
+        for (size_t pair = 0; pair < files.size(); pair += 2) {
+            taken += Gui_AddIQ(session, 0, {files[pair]});
+            taken += Gui_AddIQ(session, 1, {files[pair + 1]});
         }
     }
-    refused = taken < options.files.size();
+    refused = taken < files.size();
     if (!options.output.empty()) {
         if (Gui_JobCount(session.jobs) != 1) {
             std::cerr << "quelvor-cli: --output takes exactly one job\n";
@@ -119,14 +137,13 @@ int AddJobs(Session &session, const ConvertOptions &options, bool &refused)
     return kExitOk;
 }
 
-}  // namespace
-
-int Cli_Convert(const Selection &selection, const ConvertOptions &options)
+// Converts `files` as the jobs of one run with the session's configuration; `detection` is what
+// detection found for them, or null.
+int ConvertJobs(Session &session, const ConvertOptions &options, const std::vector<std::string> &files,
+                const DetectionResult *detection)
 {
-    Session session;
-    if (const int status = Cli_PrepareSession(session, selection); status != kExitOk) return status;
     bool refused = false;
-    if (const int status = AddJobs(session, options, refused); status != kExitOk) return status;
+    if (const int status = AddJobs(session, options, files, refused); status != kExitOk) return status;
     size_t logged = Cli_PrintStatusLog(session, 0);
 
     EventQueue queue;
@@ -149,7 +166,7 @@ int Cli_Convert(const Selection &selection, const ConvertOptions &options)
         } else if (event.kind == ConversionEvent::Kind::JobFinished) {
             if (showProgress) std::cerr << "\r\033[K";
             PrintJobLine(session, event);
-            if (options.json) std::cout << JobJson(session, event).dump() << std::endl;
+            if (options.json) std::cout << JobJson(session, event, detection).dump() << std::endl;
             allDone = allDone && event.outcome == JobOutcome::Done;
         } else if (event.kind == ConversionEvent::Kind::RunFinished) {
             break;  // applying it took the run back
@@ -159,4 +176,42 @@ int Cli_Convert(const Selection &selection, const ConvertOptions &options)
     for (int job = 0; job < Gui_JobCount(session.jobs); ++job)
         if (session.jobs.items[job * kItemsPerJob + kJobStatus].label != "Status: Done") allDone = false;
     return allDone ? kExitOk : kExitFailed;
+}
+
+// Each file is detected on its own and converted with its own configuration; --set edits apply
+// on top of what was detected. A file that nothing recognises converts with the configuration
+// as it is (the built-in defaults).
+int ConvertDetected(const Selection &selection, const ConvertOptions &options)
+{
+    if (!options.output.empty() && options.files.size() != 1) {
+        std::cerr << "quelvor-cli: --output takes exactly one job\n";
+        return kExitUsage;
+    }
+    Selection withoutSets = selection;
+    withoutSets.sets.clear();
+    int worst = kExitOk;
+    for (const std::string &file : options.files) {
+        Session session;
+        if (const int status = Cli_PrepareSession(session, withoutSets); status != kExitOk) return status;
+        const DetectionResult detection = App_DetectLayout(session, file);
+        if (detection.recognised)
+            std::cerr << file << ": " << detection.layout << " (preset " << detection.preset << ")\n";
+        else
+            std::cerr << file << ": not recognised: " << detection.reason << "; converted with the defaults\n";
+        for (const std::string &note : detection.notes) std::cerr << "  " << note << "\n";
+        if (const int status = Cli_ApplySets(session, selection); status != kExitOk) return status;
+        worst = std::max(worst, ConvertJobs(session, options, {detection.dataPath}, &detection));
+        if (stopRequested) break;
+    }
+    return worst;
+}
+
+}  // namespace
+
+int Cli_Convert(const Selection &selection, const ConvertOptions &options)
+{
+    if (selection.config.empty() && selection.preset.empty()) return ConvertDetected(selection, options);
+    Session session;
+    if (const int status = Cli_PrepareSession(session, selection); status != kExitOk) return status;
+    return ConvertJobs(session, options, options.files, nullptr);
 }
