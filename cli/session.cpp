@@ -15,12 +15,14 @@ constexpr std::string_view kCentreKey = "centreUnsigned";
 // The keys --set accepts: every slot with a tree item, and the centring item.
 std::string ValidSlotNames()
 {
-    std::string names(kCentreKey);
+    std::string names;
     for (const SlotInfo &slot : kSlots) {
         if (slot.treeItem < 0) continue;
         if (!names.empty()) names += ", ";
         names += slot.key;
     }
+    names += ", ";
+    names += kCentreKey;
     return names;
 }
 
