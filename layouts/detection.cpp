@@ -19,7 +19,9 @@ constexpr std::string_view kDataExtension = ".sigmf-data";
 // The first bytes of a file (at most `limit`) and its size; false when it cannot be read.
 bool ReadPrefix(const std::string &path, int64_t limit, std::string &prefix, int64_t &fileSize)
 {
-    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a named pipe given as a file cannot hold the caller; only regular
+    // files are read.
+    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     if (!file.valid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     fileSize = info.st_size;
