@@ -193,13 +193,19 @@ int ConvertDetected(const Selection &selection, const ConvertOptions &options)
     for (const std::string &file : options.files) {
         Session session;
         if (const int status = Cli_PrepareSession(session, withoutSets); status != kExitOk) return status;
-        const DetectionResult detection = App_DetectLayout(session, file);
+        DetectionResult detection = App_DetectLayout(session, file);
         if (detection.recognised)
             std::cerr << file << ": " << detection.layout << " (preset " << detection.preset << ")\n";
         else
             std::cerr << file << ": not recognised: " << detection.reason << "; converted with the defaults\n";
         for (const std::string &note : detection.notes) std::cerr << "  " << note << "\n";
         if (const int status = Cli_ApplySets(session, selection); status != kExitOk) return status;
+        // A value that an edit changed comes from the user now.
+        for (DetectedValue &value : detection.values) {
+            if (value.item < 0 || session.tree.items[value.item].value == value.value) continue;
+            value.value = session.tree.items[value.item].value;
+            value.source = "user";
+        }
         worst = std::max(worst, ConvertJobs(session, options, {detection.dataPath}, &detection));
         if (stopRequested) break;
     }
