@@ -80,7 +80,11 @@ void CheckContainerLayout(Session &session)
         if (kind == ContainerKind::None) kind = Layouts_PerJobSource(r, key);
     if (kind != ContainerKind::None && session.files.inputSize > 0) {
         const LayoutFacts &facts = Parser_ContainerFacts(session, kind).facts;
-        if (facts.format.value && facts.endianness.value && facts.order.value) {
+        const std::string dataName = Layouts_FileName(facts.dataPath);
+        if (!dataName.empty() && dataName != Layouts_FileName(session.metadata.analysedPath)) {
+            // A SigMF recording chosen by its metadata file: its samples are in the data file.
+            mismatch = "file: SigMF metadata; the samples are in '" + dataName + "'";
+        } else if (facts.format.value && facts.endianness.value && facts.order.value) {
             const std::string file = LayoutText(*facts.format.value, *facts.endianness.value, *facts.order.value);
             const std::string configured = LayoutText(r.format, r.endianness, r.order);
             if (file != configured) mismatch = "file: " + file + "; configuration: " + configured;
