@@ -135,9 +135,9 @@ void BM_Convert(benchmark::State &state, const char *name)
     }
     state.SetBytesProcessed(state.iterations() * kDataBytes);
 }
-BENCHMARK_CAPTURE(BM_Convert, raw_cs16, "raw_1Msps.cs16")->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK_CAPTURE(BM_Convert, wav, "big.wav")->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK_CAPTURE(BM_Convert, sigmf, "rec.sigmf-meta")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_Convert, raw_cs16, "raw_1Msps.cs16")->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Convert, wav, "big.wav")->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Convert, sigmf, "rec.sigmf-meta")->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace
 
