@@ -118,6 +118,21 @@ DetectionResult App_DetectLayout(Session &session, const std::string &path)
     return result;
 }
 
+void App_LogDetection(Session &session, const std::string &path, const DetectionResult &result)
+{
+    const std::string file = "Layout of '" + Layouts_FileName(path) + "': ";
+    if (!result.recognised) {
+        Gui_UpdateStatus(session, file + "not recognised: " + result.reason, StatusIcon::Question);
+        return;
+    }
+    std::string found = file + result.layout + " (preset " + result.preset + ")";
+    for (const DetectedValue &value : result.values) found += "; " + value.name + " " + value.value + " [" + value.source + "]";
+    Gui_UpdateStatus(session, found, StatusIcon::Ok);
+    for (const std::string &note : result.notes) Gui_UpdateStatus(session, file + note, StatusIcon::Question);
+    for (const RemainingFault &fault : result.faults)
+        Gui_UpdateStatus(session, file + "still to give: " + fault.label + " (" + fault.message + ")", StatusIcon::Error);
+}
+
 int App_LoadPreset(Session &session, std::string_view name)
 {
     const LayoutPreset *preset = Layouts_FindPreset(name);

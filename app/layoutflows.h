@@ -45,6 +45,11 @@ struct DetectionResult {
 // configuration tree afterwards.
 DetectionResult App_DetectLayout(Session &session, const std::string &path);
 
+// Tells the status log what detection found in the file at `path` and from where: one row with
+// the layout and each value with its source, one per note (content against extension), one per
+// remaining fault; a file not recognised gives one row with the reason.
+void App_LogDetection(Session &session, const std::string &path, const DetectionResult &result);
+
 // The faults the configuration tree shows now.
 std::vector<RemainingFault> App_RemainingFaults(const ConfigurationTree &tree);
 

@@ -199,6 +199,11 @@ TEST(LayoutDetection, ContentContradictingTheExtensionIsNoted)
     ASSERT_EQ(detection.notes.size(), 1u);
     EXPECT_NE(detection.notes.front().find("holds a WAV file"), std::string::npos);
 
+    App_LogDetection(session, dir.file("inside.cu8"), detection);
+    ASSERT_EQ(session.statusLog.rows.size(), 2u);
+    EXPECT_EQ(session.statusLog.rows[0].text.substr(0, 42), "Layout of 'inside.cu8': WAV (preset wav); ");
+    EXPECT_EQ(session.statusLog.rows[1].icon, StatusIcon::Question);
+
     // A file that nothing recognises keeps the configuration as it is.
     testsupport::WriteFile(dir.file("unknown.bin"), std::string(100, 'x'));
     const ConfigurationRecord before = session.record;
