@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "configuration/record.h"
@@ -75,8 +76,9 @@ struct LayoutReading {
 // A RIFF/WAVE or RF64 file whose first bytes are `prefix` and whose size is fileSize.
 LayoutReading Layouts_ReadWav(std::string_view prefix, int64_t fileSize);
 
-// SigMF metadata text. fileSize is the size of the data file (or the archive member), for the
-// header and trailer bytes of a non-conforming dataset.
+// SigMF metadata text (at most kLayoutSidecarBytes). dataSize is the size of the data file (or
+// of the archive member) that the header and trailing bytes of a non-conforming dataset must fit.
+// A dataset's file name (core:dataset) is returned in facts.dataPath as the metadata gives it.
 LayoutReading Layouts_ReadSigMFMeta(std::string_view metaText, int64_t dataSize);
 
 // One member of a tar archive, as far as the archive's first bytes show it.
