@@ -2,6 +2,25 @@
 
 #include <cstring>
 
+#include "configuration/choices.h"
+#include "layouts/layouts.h"
+
+namespace {
+
+// The centring item lives in the reserved slot: "No" is no key at all, so a record that never
+// chose it keeps its reserved bytes as they were.
+void CentreIO(ConfigurationTree &tree, ConfigurationRecord &record, int toTree)
+{
+    TreeItem &cell = tree.items[kItemCentreUnsigned];
+    if (toTree) {
+        cell.value = std::string(Layouts_ReservedValue(record, kReservedCentre) == text::kYes ? text::kYes : text::kNo);
+        return;
+    }
+    (void)Layouts_SetReservedValue(record, kReservedCentre, cell.value == text::kYes ? text::kYes : "");
+}
+
+}  // namespace
+
 int Configuration_TreeLineIO(ConfigurationTree &tree, char *slot, int toTree, int item, int onlyItem)
 {
     if (onlyItem != -1 && onlyItem != item) return 0;
@@ -33,6 +52,7 @@ void Configuration_TreeIO(Session &session, ConfigurationRecord &record, int toT
         if (Configuration_TreeLineIO(session.tree, Configuration_Slot(record, slot), toTree, treeItem, item))
             lastCut = treeItem;
     }
+    if (item == -1 || item == kItemCentreUnsigned) CentreIO(session.tree, record, toTree);
     Session_Notify(session, SessionChange::ConfigurationTree);
     if (lastCut >= 0) Session_Reveal(session, SessionChange::ConfigurationTree, lastCut);
 }

@@ -6,7 +6,7 @@
 
 // toTree 1 writes slot texts into the tree, 0 reads the cells into the slots (cut to 90
 // characters). item -1: every slot and the name; -2: only the name; otherwise only the slot of
-// that tree item.
+// that tree item. The centring item (47) has no slot: it is kept in the reserved slot.
 void Configuration_TreeIO(Session &session, ConfigurationRecord &record, int toTree, int item);
 
 // One slot: acts only when onlyItem is -1 or equals item. Reading a text longer than 90

@@ -7,7 +7,9 @@
 #include "app/treeexchange.h"
 #include "configuration/choices.h"
 #include "conversion/jobs.h"
+#include "layouts/layouts.h"
 #include "parser/analysis.h"
+#include "parser/formats.h"
 #include "parser/metadataupdate.h"
 #include "parser/spupdate.h"
 
@@ -152,6 +154,29 @@ void ApplyFilterType(Session &session)
     }
 }
 
+// The centring item applies to unsigned binary formats only; with any other format it keeps
+// its value but cannot be edited.
+void ApplyCentreUnsigned(Session &session)
+{
+    int code = 0;
+    int bytesPerValue = 0;
+    Parser_GetFormatFromString(session.record.format, &code, &bytesPerValue);
+    session.tree.items[kItemCentreUnsigned].enabled = Parser_IsUnsignedFormat(code);
+}
+
+// An edit of a metadata item takes that value over from the job files' containers: from now on
+// the configuration's own value applies to every job.
+void TakeOverPerJobValue(Session &session, int item)
+{
+    std::string_view key;
+    if (OneOf(item, {kItemHeaderSource, kItemHeaderValue})) key = kReservedHeader;
+    else if (OneOf(item, {kItemTrailerSource, kItemTrailerValue})) key = kReservedTrailer;
+    else if (OneOf(item, {kItemCommentSource, kItemCommentBegin, kItemCommentEnd})) key = kReservedComment;
+    else if (OneOf(item, {kItemSamplerateSource, kItemSamplerateType, kItemSamplerateValue, kItemSamplerateUnit}))
+        key = kReservedRate;
+    if (!key.empty()) (void)Layouts_SetReservedValue(session.record, key, "");
+}
+
 // Re-derives the settings that depend on the checked item.
 void Rederive(Session &session, int item, bool structureChecked)
 {
@@ -173,7 +198,7 @@ void Rederive(Session &session, int item, bool structureChecked)
         Parser_UpdateIqStructure(session);
     } else if (OneOf(item, {kItemEndianness, kItemFormat, kItemScaleValue, kItemOrder, kItemIMarkers,
                             kItemIDcOffset, kItemQMarkers, kItemQDcOffset, kItemMaximumLength, kItemFirstSample,
-                            kItemLastSampleType, kItemLastSampleValue})) {
+                            kItemLastSampleType, kItemLastSampleValue, kItemCentreUnsigned})) {
         Parser_UpdateIqStructure(session);
         // A binary sample rate is decoded in the file's byte order.
         if (item == kItemEndianness) Parser_UpdateMetaSamplerate(session);
@@ -193,6 +218,7 @@ int onConfigurationTree(Session &session, int item, const std::string &text)
     cell.value = text;
     if (cell.isList) Gui_CheckConfigurationRingValue(session.tree, item);
     Gui_SetUnsavedStatus(session, 1);
+    TakeOverPerJobValue(session, item);
     Configuration_TreeIO(session, session.record, 0, item);
     Gui_CheckConfiguration(session, item);
     return 1;
@@ -228,6 +254,7 @@ void Gui_CheckConfiguration(Session &session, int item)
     if (Applies(item, {kItemFormat})) Gui_SetTextMode(session, Configuration_Contains(session.record.format, "Text"));
     if (Applies(item, {kItemLastSampleType, kItemFormat})) ApplyLastSampleType(session);
     if (Applies(item, {kItemFilterType, kItemFormat})) ApplyFilterType(session);
+    if (Applies(item, {kItemFormat})) ApplyCentreUnsigned(session);
     Session_Notify(session, SessionChange::ConfigurationTree);
 
     Rederive(session, item, structureChecked);

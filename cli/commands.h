@@ -6,6 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "app/layoutflows.h"
 #include "session/session.h"
 
 inline constexpr int kExitOk = 0;
@@ -16,6 +19,7 @@ inline constexpr int kExitUsage = 2;
 struct Selection {
     std::string configDir;                                // --config-dir; empty: the default
     std::string config;                                   // --config NAME|FILE.pnx; empty: "New"
+    std::string preset;                                   // --preset NAME: a built-in preset
     std::vector<std::pair<std::string, std::string>> sets;  // --set SLOT=TEXT, in order
 };
 
@@ -32,6 +36,10 @@ struct ConvertOptions {
 // Splits "SLOT=TEXT" into its two parts; returns false without "=".
 bool Cli_SplitSet(const std::string &argument, std::pair<std::string, std::string> &set);
 
+// The --set edits of the selection, as tree edits. Prints why on stderr and returns kExitUsage
+// for an unknown slot or an item not in use; kExitOk otherwise.
+int Cli_ApplySets(Session &session, const Selection &selection);
+
 // Brings a session up with the selected configuration and edits. Prints why on stderr and
 // returns kExitUsage when it cannot; kExitOk otherwise.
 int Cli_PrepareSession(Session &session, const Selection &selection);
@@ -45,3 +53,8 @@ int Cli_ConfigList(const Selection &selection);
 int Cli_ConfigShow(const Selection &selection, bool json);
 int Cli_ConfigSave(const Selection &selection, const std::string &name);
 int Cli_ConfigDelete(const Selection &selection, const std::string &name);
+int Cli_ConfigPresets();
+
+// What detection found for one file, as the JSON of detect and of a job's line.
+nlohmann::ordered_json Cli_DetectionJson(const DetectionResult &detection);
+int Cli_Detect(const Selection &selection, bool json, const std::string &saveName, const std::vector<std::string> &files);

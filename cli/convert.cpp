@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -14,8 +15,13 @@
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::atomic<bool> stopRequested{false};  // stays set: no further file starts after an interrupt
 
-extern "C" void OnInterrupt(int) { interrupted = true; }
+extern "C" void OnInterrupt(int)
+{
+    interrupted = true;
+    stopRequested = true;
+}
 
 nlohmann::ordered_json NumberOrNull(const std::optional<double> &value)
 {
@@ -23,13 +29,97 @@ nlohmann::ordered_json NumberOrNull(const std::optional<double> &value)
     return *value;
 }
 
+// What detection found for the job's file: the layout and the source of each value (both null
+// when the configuration was given).
+nlohmann::ordered_json SourcesJson(const DetectionResult *detection)
+{
+    if (detection == nullptr || !detection->recognised) return nullptr;
+    nlohmann::ordered_json sources = nlohmann::ordered_json::object();
+    for (const DetectedValue &value : detection->values) sources[value.name] = value.source;
+    return sources;
+}
+
+// Converts the jobs of `files` as one run with the session's configuration, numbering them from
+// `firstNumber`, and adds its jobs to `counts`. `detection` is what detection found, or null.
+int ConvertJobs(Session &session, const ConvertOptions &options, const std::vector<std::string> &files,
+                const DetectionResult *detection, int firstNumber, JobCounts &counts)
+{
+    bool refused = false;
+    if (const int status = Cli_AddJobs(session, options, files, refused); status != kExitOk) return status;
+    counts.refused = counts.refused || refused;
+    size_t logged = Cli_PrintStatusLog(session, 0);
+
+    EventQueue<ConversionEvent> queue;
+    if (!onConversion(session, [&queue](const ConversionEvent &event) { queue.Push(event); })) {
+        Cli_PrintStatusLog(session, logged);
+        return kExitFailed;
+    }
+    const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO);
+    ConversionEvent event;
+    for (;;) {
+        if (Cli_TakeInterrupt()) Conversion_AbortThread(session);
+        if (!queue.Pop(event, std::chrono::milliseconds(100))) continue;
+        Conversion_ApplyEvent(session, event);
+        logged = Cli_PrintStatusLog(session, logged);
+        const int number = firstNumber + event.job;
+        if (event.kind == ConversionEvent::Kind::Progress && showProgress) {
+            std::cerr << "\rJob " << number << ": " << event.status << "\033[K" << std::flush;
+        } else if (event.kind == ConversionEvent::Kind::JobFinished) {
+            if (showProgress) std::cerr << "\r\033[K";
+            Cli_PrintJobLine(session, event, number);
+            if (options.json) std::cout << Cli_JobJson(session, event, number, detection).dump() << std::endl;
+        } else if (event.kind == ConversionEvent::Kind::RunFinished) {
+            break;  // applying it took the run back
+        }
+    }
+    // Jobs after an abort never ran; they did not end "Status: Done".
+    const int jobs = Gui_JobCount(session.jobs);
+    counts.jobs += jobs;
+    for (int job = 0; job < jobs; ++job) {
+        const std::string &status = session.jobs.items[job * kItemsPerJob + kJobStatus].label;
+        counts.done += status == "Status: Done" ? 1 : 0;
+        counts.notRun += status == "Status: Pending" ? 1 : 0;
+    }
+    return kExitOk;
+}
+
+// Each file is detected on its own and converted with its own configuration; --set edits apply
+// on top of what was detected. A file that nothing recognises converts with the configuration
+// as it is (the built-in defaults).
+int ConvertDetected(const Selection &selection, const ConvertOptions &options, JobCounts &counts)
+{
+    if (!options.output.empty() && options.files.size() != 1) {
+        std::cerr << "quelvor-cli: --output takes exactly one job\n";
+        return kExitUsage;
+    }
+    int worst = kExitOk;
+    size_t attempted = 0;
+    for (const std::string &file : options.files) {
+        ++attempted;
+        Session session;
+        DetectionResult detection;
+        if (const int status = Cli_PrepareDetected(session, selection, file, detection); status != kExitOk)
+            return status;
+        const int number = counts.jobs + 1;
+        worst = std::max(worst, ConvertJobs(session, options, {detection.dataPath}, &detection, number, counts));
+        if (stopRequested) break;
+    }
+    // Files after an interrupt were never started: jobs that did not run.
+    const int skipped = static_cast<int>(options.files.size() - attempted);
+    counts.jobs += skipped;
+    counts.notRun += skipped;
+    return worst;
+}
+
 }  // namespace
 
-nlohmann::ordered_json Cli_JobJson(const Session &session, const ConversionEvent &event, int number)
+nlohmann::ordered_json Cli_JobJson(const Session &session, const ConversionEvent &event, int number,
+                                   const DetectionResult *detection)
 {
     const JobList &jobs = session.jobs;
     const int first = event.job * kItemsPerJob;
     const std::string &q = Gui_JobQ(jobs, event.job);
+    const bool detected = detection != nullptr && detection->recognised;
     return {{"job", number},
             {"input", Gui_JobInput(jobs, event.job)},
             {"q", q.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(q)},
@@ -41,7 +131,9 @@ nlohmann::ordered_json Cli_JobJson(const Session &session, const ConversionEvent
             {"maxScaleFactor", jobs.items[first + kJobMaxScaleFactor].value},
             {"peak", NumberOrNull(event.peak)},
             {"rms", NumberOrNull(event.rms)},
-            {"mbPerSecond", event.mbPerSecond}};
+            {"mbPerSecond", event.mbPerSecond},
+            {"layout", detected ? nlohmann::ordered_json(detection->layout) : nlohmann::ordered_json(nullptr)},
+            {"sources", SourcesJson(detection)}};
 }
 
 void Cli_PrintJobLine(const Session &session, const ConversionEvent &event, int number)
@@ -58,10 +150,10 @@ void Cli_PrintJobLine(const Session &session, const ConversionEvent &event, int 
     std::cerr << rate << "\n";
 }
 
-int Cli_AddJobs(Session &session, const ConvertOptions &options, bool &refused)
+int Cli_AddJobs(Session &session, const ConvertOptions &options, const std::vector<std::string> &files, bool &refused)
 {
     const bool separate = std::string_view(session.record.structure) == text::kSeparate;
-    if (separate && options.files.size() % 2 != 0) {
+    if (separate && files.size() % 2 != 0) {
         std::cerr << "quelvor-cli: the separate structure takes the files in pairs (I file, Q file)\n";
         return kExitUsage;
     }
@@ -70,20 +162,42 @@ int Cli_AddJobs(Session &session, const ConvertOptions &options, bool &refused)
     if (!onOverwriteProtection(session, options.overwriteProtection ? 1 : 0)) return kExitFailed;
     size_t taken = 0;
     if (!separate) {
-        taken = Gui_AddIQ(session, 0, options.files);
+        taken = Gui_AddIQ(session, 0, files);
     } else {
-        for (size_t pair = 0; pair < options.files.size(); pair += 2) {
-            taken += Gui_AddIQ(session, 0, {options.files[pair]});
-            taken += Gui_AddIQ(session, 1, {options.files[pair + 1]});
+        for (size_t pair = 0; pair < files.size(); pair += 2) {
+            taken += Gui_AddIQ(session, 0, {files[pair]});
+            taken += Gui_AddIQ(session, 1, {files[pair + 1]});
         }
     }
-    refused = taken < options.files.size();
+    refused = taken < files.size();
     if (!options.output.empty()) {
         if (Gui_JobCount(session.jobs) != 1) {
             std::cerr << "quelvor-cli: --output takes exactly one job\n";
             return kExitUsage;
         }
         if (!Gui_SetJobPath(session, kJobOutput, options.output)) return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int Cli_PrepareDetected(Session &session, const Selection &selection, const std::string &file,
+                        DetectionResult &detection)
+{
+    Selection withoutSets = selection;
+    withoutSets.sets.clear();
+    if (const int status = Cli_PrepareSession(session, withoutSets); status != kExitOk) return status;
+    detection = App_DetectLayout(session, file);
+    if (detection.recognised)
+        std::cerr << file << ": " << detection.layout << " (preset " << detection.preset << ")\n";
+    else
+        std::cerr << file << ": not recognised: " << detection.reason << "; converted with the defaults\n";
+    for (const std::string &note : detection.notes) std::cerr << "  " << note << "\n";
+    if (const int status = Cli_ApplySets(session, selection); status != kExitOk) return status;
+    // A value that an edit changed comes from the user now.
+    for (DetectedValue &value : detection.values) {
+        if (value.item < 0 || session.tree.items[value.item].value == value.value) continue;
+        value.value = session.tree.items[value.item].value;
+        value.source = "user";
     }
     return kExitOk;
 }
@@ -104,48 +218,21 @@ bool Cli_TakeInterrupt() { return interrupted.exchange(false); }
 
 int Cli_Convert(const Selection &selection, const ConvertOptions &options)
 {
+    const bool detect = selection.config.empty() && selection.preset.empty();
     const int slots = options.jobs > 0 ? options.jobs : Cli_CoreCount();
-    if (slots > 1) return Cli_ConvertInParallel(selection, options, slots);
-    Session session;
-    if (const int status = Cli_PrepareSession(session, selection); status != kExitOk) return status;
-    bool refused = false;
-    if (const int status = Cli_AddJobs(session, options, refused); status != kExitOk) return status;
-    size_t logged = Cli_PrintStatusLog(session, 0);
-
-    EventQueue<ConversionEvent> queue;
-    if (!onConversion(session, [&queue](const ConversionEvent &event) { queue.Push(event); })) {
-        Cli_PrintStatusLog(session, logged);
-        return kExitFailed;
-    }
+    if (slots > 1) return Cli_ConvertInParallel(selection, options, slots, detect);
     Cli_CatchInterrupts();
-    const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO);
-    bool allDone = !refused;
-    ConversionEvent event;
-    for (;;) {
-        if (Cli_TakeInterrupt()) Conversion_AbortThread(session);
-        if (!queue.Pop(event, std::chrono::milliseconds(100))) continue;
-        Conversion_ApplyEvent(session, event);
-        logged = Cli_PrintStatusLog(session, logged);
-        if (event.kind == ConversionEvent::Kind::Progress && showProgress) {
-            std::cerr << "\rJob " << event.job + 1 << ": " << event.status << "\033[K" << std::flush;
-        } else if (event.kind == ConversionEvent::Kind::JobFinished) {
-            if (showProgress) std::cerr << "\r\033[K";
-            Cli_PrintJobLine(session, event, event.job + 1);
-            if (options.json) std::cout << Cli_JobJson(session, event, event.job + 1).dump() << std::endl;
-            allDone = allDone && event.outcome == JobOutcome::Done;
-        } else if (event.kind == ConversionEvent::Kind::RunFinished) {
-            break;  // applying it took the run back
-        }
+    JobCounts counts;
+    int status = kExitOk;
+    if (detect) {
+        status = ConvertDetected(selection, options, counts);
+    } else {
+        Session session;
+        status = Cli_PrepareSession(session, selection);
+        if (status == kExitOk) status = ConvertJobs(session, options, options.files, nullptr, 1, counts);
     }
-    // Jobs after an abort never ran; they did not end "Status: Done".
-    const int jobs = Gui_JobCount(session.jobs);
-    int done = 0;
-    int notRun = 0;
-    for (int job = 0; job < jobs; ++job) {
-        const std::string &status = session.jobs.items[job * kItemsPerJob + kJobStatus].label;
-        done += status == "Status: Done" ? 1 : 0;
-        notRun += status == "Status: Pending" ? 1 : 0;
-    }
-    Cli_PrintSummary(jobs, done, notRun);
-    return allDone && done == jobs ? kExitOk : kExitFailed;
+    if (status == kExitUsage) return status;
+    Cli_PrintSummary(counts.jobs, counts.done, counts.notRun);
+    if (status != kExitOk) return status;
+    return !counts.refused && counts.done == counts.jobs ? kExitOk : kExitFailed;
 }

@@ -31,8 +31,12 @@ int main(int argc, char **argv)
     app.add_option("--config-dir", selection.configDir, "directory of the stored configurations");
 
     ConvertOptions convert;
-    CLI::App *convertCommand = app.add_subcommand("convert", "convert FILEs (separate structure: I and Q files in pairs)");
+    CLI::App *convertCommand = app.add_subcommand(
+        "convert", "convert FILEs (separate structure: I and Q files in pairs); without --config or --preset the "
+                   "layout of each file is detected on its own");
     AddSelectionOptions(*convertCommand, selection, sets);
+    convertCommand->add_option("--preset", selection.preset, "start from a built-in preset (see: config presets)")
+        ->excludes("--config");
     auto *outputDir = convertCommand->add_option("--output-dir", convert.outputDir, "directory for the outputs");
     convertCommand->add_option("--output", convert.output, "output file (one job only)")->excludes(outputDir);
     convertCommand->add_flag("--overwrite-protection", convert.overwriteProtection,
@@ -54,9 +58,20 @@ int main(int argc, char **argv)
     analyzeCommand->add_option("FILE", analyzeFile, "the combined IQ file or the I file")->required();
     analyzeCommand->add_option("QFILE", analyzeQFile, "the Q file of separate files");
 
+    bool detectJson = false;
+    std::string detectSave;
+    std::vector<std::string> detectFiles;
+    CLI::App *detectCommand =
+        app.add_subcommand("detect", "what each FILE says about itself, where each value came from, what remains");
+    detectCommand->add_flag("--json", detectJson, "one JSON object per file");
+    detectCommand->add_option("--save", detectSave, "store the detected layout as configuration NAME (one FILE only)")
+        ->type_name("NAME");
+    detectCommand->add_option("FILE", detectFiles, "input files")->required();
+
     CLI::App *configCommand = app.add_subcommand("config", "list, show, save and delete stored configurations");
     configCommand->require_subcommand(1);
     CLI::App *listCommand = configCommand->add_subcommand("list", "one stored configuration name per line");
+    CLI::App *presetsCommand = configCommand->add_subcommand("presets", "the built-in presets, one per line");
     bool showJson = false;
     CLI::App *showCommand = configCommand->add_subcommand("show", "every slot of the configuration with its text");
     AddSelectionOptions(*showCommand, selection, sets);
@@ -84,6 +99,8 @@ int main(int argc, char **argv)
     }
 
     if (convertCommand->parsed()) return Cli_Convert(selection, convert);
+    if (detectCommand->parsed()) return Cli_Detect(selection, detectJson, detectSave, detectFiles);
+    if (presetsCommand->parsed()) return Cli_ConfigPresets();
     if (analyzeCommand->parsed()) return Cli_Analyze(selection, analyzeJson, analyzeFile, analyzeQFile);
     if (listCommand->parsed()) return Cli_ConfigList(selection);
     if (showCommand->parsed()) return Cli_ConfigShow(selection, showJson);

@@ -25,6 +25,7 @@ struct JobEvent {
 struct RunningJob {
     std::unique_ptr<Session> session;
     size_t logged = 0;  // status log rows printed so far
+    std::optional<DetectionResult> detection;  // what its file said about itself
 };
 
 // The options of job `job` alone: its files, and the output path the whole list gave it, so that
@@ -41,8 +42,9 @@ ConvertOptions OptionsOfJob(const ConvertOptions &options, const JobList &plan, 
 
 class Scheduler {
 public:
-    Scheduler(const Selection &selection, const ConvertOptions &options, const JobList &plan, int slots)
-        : selection_(selection), options_(options), plan_(plan), slots_(slots), statuses_(Gui_JobCount(plan))
+    Scheduler(const Selection &selection, const ConvertOptions &options, const JobList &plan, int slots, bool detect)
+        : selection_(selection), options_(options), plan_(plan), slots_(slots), detect_(detect),
+          statuses_(Gui_JobCount(plan))
     {
     }
 
@@ -53,6 +55,7 @@ public:
 
 private:
     void Start(int job);
+    bool Prepare(int job, RunningJob &running);
     void Apply(const JobEvent &tagged);
     void AbortAll();
 
@@ -60,6 +63,7 @@ private:
     const ConvertOptions &options_;
     const JobList &plan_;
     const int slots_;
+    const bool detect_;
     std::vector<std::string> statuses_;
     std::map<int, RunningJob> running_;
     EventQueue<JobEvent> queue_;
@@ -82,14 +86,30 @@ void Scheduler::Run()
     }
 }
 
+// Brings the job's session up as a serial run would: the selected configuration, or the layout
+// its own file describes; true when the job is its only job.
+bool Scheduler::Prepare(int job, RunningJob &running)
+{
+    Session &session = *running.session;
+    bool refused = false;
+    ConvertOptions one = OptionsOfJob(options_, plan_, job);
+    if (!detect_)
+        return Cli_PrepareSession(session, selection_) == kExitOk && Cli_AddJobs(session, one, one.files, refused) == kExitOk &&
+               !refused && Gui_JobCount(session.jobs) == 1;
+    // A detected job converts the data file its input names, with the output a serial run gives it.
+    running.detection.emplace();
+    if (Cli_PrepareDetected(session, selection_, one.files.front(), *running.detection) != kExitOk) return false;
+    one.files = {running.detection->dataPath};
+    one.output = options_.output;
+    one.outputDir = options_.outputDir;
+    return Cli_AddJobs(session, one, one.files, refused) == kExitOk && !refused && Gui_JobCount(session.jobs) == 1;
+}
+
 void Scheduler::Start(int job)
 {
     RunningJob running{std::make_unique<Session>()};
     Session &session = *running.session;
-    bool refused = false;
-    const ConvertOptions one = OptionsOfJob(options_, plan_, job);
-    if (Cli_PrepareSession(session, selection_) != kExitOk || Cli_AddJobs(session, one, refused) != kExitOk ||
-        refused || Gui_JobCount(session.jobs) != 1) {
+    if (!Prepare(job, running)) {
         // The list was built from these very files a moment ago; one that went away is a failure
         // of its job only.
         Cli_PrintStatusLog(session, 0);
@@ -123,7 +143,8 @@ void Scheduler::Apply(const JobEvent &tagged)
     if (event.kind == ConversionEvent::Kind::JobFinished) {
         statuses_[tagged.job] = event.status;
         Cli_PrintJobLine(*running.session, event, tagged.job + 1);
-        if (options_.json) std::cout << Cli_JobJson(*running.session, event, tagged.job + 1).dump() << std::endl;
+        const DetectionResult *detection = running.detection ? &*running.detection : nullptr;
+        if (options_.json) std::cout << Cli_JobJson(*running.session, event, tagged.job + 1, detection).dump() << std::endl;
     } else if (event.kind == ConversionEvent::Kind::RunFinished) {
         running_.erase(found);  // applying it took the run back
     }
@@ -138,13 +159,20 @@ void Scheduler::AbortAll()
 
 int Cli_CoreCount() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
-int Cli_ConvertInParallel(const Selection &selection, const ConvertOptions &options, int slots)
+int Cli_ConvertInParallel(const Selection &selection, const ConvertOptions &options, int slots, bool detect)
 {
     // The whole list first, as a serial run builds it: the same refusals, messages and errors.
+    // Detected jobs take their edits after their own detection, so the list is built without.
+    Selection planned = selection;
+    if (detect) planned.sets.clear();
     Session plan;
-    if (const int status = Cli_PrepareSession(plan, selection); status != kExitOk) return status;
+    if (const int status = Cli_PrepareSession(plan, planned); status != kExitOk) return status;
+    if (detect && !options.output.empty() && options.files.size() != 1) {
+        std::cerr << "quelvor-cli: --output takes exactly one job\n";
+        return kExitUsage;
+    }
     bool refused = false;
-    if (const int status = Cli_AddJobs(plan, options, refused); status != kExitOk) return status;
+    if (const int status = Cli_AddJobs(plan, options, options.files, refused); status != kExitOk) return status;
     Cli_PrintStatusLog(plan, 0);
     const int jobs = Gui_JobCount(plan.jobs);
     if (jobs == 0) {
@@ -153,7 +181,7 @@ int Cli_ConvertInParallel(const Selection &selection, const ConvertOptions &opti
     }
 
     Cli_CatchInterrupts();
-    Scheduler scheduler(selection, options, plan.jobs, slots);
+    Scheduler scheduler(selection, options, plan.jobs, slots, detect);
     scheduler.Run();
     int done = 0;
     int notRun = 0;

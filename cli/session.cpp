@@ -5,10 +5,14 @@
 #include "app/treerules.h"
 #include "cli/commands.h"
 #include "configuration/configfiles.h"
+#include "layouts/layouts.h"
 
 namespace {
 
-// The keys --set accepts: every slot with a tree item.
+// The --set key of the centring item, which has no slot of its own.
+constexpr std::string_view kCentreKey = "centreUnsigned";
+
+// The keys --set accepts: every slot with a tree item, and the centring item.
 std::string ValidSlotNames()
 {
     std::string names;
@@ -17,6 +21,8 @@ std::string ValidSlotNames()
         if (!names.empty()) names += ", ";
         names += slot.key;
     }
+    names += ", ";
+    names += kCentreKey;
     return names;
 }
 
@@ -26,11 +32,13 @@ bool IsPnxPath(const std::string &config)
            (config.size() > 4 && config.compare(config.size() - 4, 4, ".pnx") == 0);
 }
 
-int ApplySets(Session &session, const Selection &selection)
+}  // namespace
+
+int Cli_ApplySets(Session &session, const Selection &selection)
 {
     for (const auto &[key, value] : selection.sets) {
         const int slot = Configuration_SlotByKey(key);
-        const int item = slot < 0 ? -1 : kSlots[slot].treeItem;
+        const int item = key == kCentreKey ? kItemCentreUnsigned : slot < 0 ? -1 : kSlots[slot].treeItem;
         if (item < 0) {
             std::cerr << "quelvor-cli: unknown slot '" << key << "'; valid slots: " << ValidSlotNames() << "\n";
             return kExitUsage;
@@ -43,8 +51,6 @@ int ApplySets(Session &session, const Selection &selection)
     }
     return kExitOk;
 }
-
-}  // namespace
 
 bool Cli_SplitSet(const std::string &argument, std::pair<std::string, std::string> &set)
 {
@@ -77,8 +83,15 @@ int Cli_PrepareSession(Session &session, const Selection &selection)
             return kExitUsage;
         }
         record = *loaded;
+    } else if (!selection.preset.empty()) {
+        const LayoutPreset *preset = Layouts_FindPreset(selection.preset);
+        if (preset == nullptr) {
+            std::cerr << "quelvor-cli: no preset named '" << selection.preset << "' (see: quelvor-cli config presets)\n";
+            return kExitUsage;
+        }
+        record = Layouts_PresetRecord(*preset);
     }
     Configuration_SelectRecord(session, record);
     session.statusLog.rows.clear();  // a successful load needs no report
-    return ApplySets(session, selection);
+    return Cli_ApplySets(session, selection);
 }

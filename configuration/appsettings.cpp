@@ -62,7 +62,7 @@ int Ini_CheckMonitor(const std::vector<MonitorEntry> &monitors, const Applicatio
 
 void Ini_CollapsedStatus(ApplicationSettings &settings, ConfigurationTree &tree, int fromTree)
 {
-    for (int item = 0; item < kTreeItemCount; ++item) {
+    for (int item = 0; item < kCollapsedItems; ++item) {
         if (fromTree)
             settings.collapsed[item] = tree.items[item].collapsed ? 1 : 0;
         else

@@ -15,7 +15,9 @@
 #include "configuration/tree.h"
 
 inline constexpr int kSettingsRecordBytes = 1320;
-inline constexpr int kCollapsedItems = kTreeItemCount;
+// The settings file holds the collapsed state of the first 47 items (the items it was made for);
+// an item added later opens expanded.
+inline constexpr int kCollapsedItems = 47;
 inline constexpr const char *kSettingsFileName = "ini.pny";
 
 // The record as stored byte for byte: texts NUL-terminated, integers 32-bit little-endian.

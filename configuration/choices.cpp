@@ -16,6 +16,7 @@ const std::vector<std::string_view> kFormatChoices{
     "64 Bit Integer", "64 Bit Unsigned Integer"};
 const std::vector<std::string_view> kUnitChoices{"Hz", "kHz", "MHz", "GHz"};
 const std::vector<std::string_view> kYesNoChoices{text::kYes, text::kNo};
+const std::vector<std::string_view> kNoYesChoices{text::kNo, text::kYes};
 const std::vector<std::string_view> kOrderChoices{text::kOrderIQ, text::kOrderQI, text::kOrderIOnlyQEqualsI,
                                                   text::kOrderIOnlyQZero};
 const std::vector<std::string_view> kMaximumLengthChoices{"32 MegaSamples",  "64 MegaSamples",  "128 MegaSamples",

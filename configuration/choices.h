@@ -44,6 +44,7 @@ extern const std::vector<std::string_view> kMetaSourceChoices;       // comment 
 extern const std::vector<std::string_view> kFormatChoices;           // the 13 sample formats
 extern const std::vector<std::string_view> kUnitChoices;
 extern const std::vector<std::string_view> kYesNoChoices;
+extern const std::vector<std::string_view> kNoYesChoices;      // centring of unsigned values: off first
 extern const std::vector<std::string_view> kOrderChoices;
 extern const std::vector<std::string_view> kMaximumLengthChoices;
 extern const std::vector<std::string_view> kLastSampleTypeChoices;

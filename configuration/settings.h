@@ -26,6 +26,7 @@ struct ConversionSettings {
     int iOffset = 0;
     int qOffset = 0;
     double scale = 1.0;
+    double unsignedCentre = 0.0;     // subtracted from unsigned values before the scale; 0.0 when off
     int maxLength = 1024 * 1048576;  // sets; bounds lastSet
     int64_t totalSets = 0;
     int64_t firstSet = 1;            // 1-based

@@ -64,6 +64,7 @@ const ItemLayout kLayout[kTreeItemCount] = {
     {"Cutoff [f/fs]", 42, true, nullptr},
     {"Number of Taps", 42, true, nullptr},
     {"Output Samplerate", 42, true, &kOutputSamplerateChoices},
+    {"Centre Unsigned", 21, true, &kNoYesChoices},
 };
 
 }  // namespace
@@ -82,10 +83,13 @@ ConfigurationTree Gui_NewConfigurationTree()
         const int slot = Configuration_SlotOfTreeItem(index);
         if (slot >= 0) item.value = kSlots[slot].defaultText;
     }
+    tree.items[kItemCentreUnsigned].value = std::string(text::kNo);
     Gui_ColorTree(tree, 0, 2, {255, 255, 230}, {255, 255, 250}, {255, 255, 245});
     Gui_ColorTree(tree, 3, 18, {255, 230, 230}, {255, 250, 250}, {255, 245, 245});
     Gui_ColorTree(tree, 19, 37, {230, 255, 230}, {250, 255, 250}, {245, 255, 245});
     Gui_ColorTree(tree, 38, 46, {230, 230, 255}, {250, 250, 255}, {245, 245, 255});
+    // Shown after Auto Optimization (item 23), in the IQ band's other light shade.
+    tree.items[kItemCentreUnsigned].background = {250, 255, 250};
     return tree;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The configuration tree as data: 47 items in display order, each with its label, Value cell,
+// The configuration tree as data: 47 items in display order and one added after them (shown
+// under Scale Factor), each with its label, Value cell,
 // drop-down values, enabled state, background, collapsed state, fault mark, message and the
 // fault counter of the items below it. The rules that adapt the tree live in treerules.h; the
 // value checks of the parser write the fault marks through this header.
@@ -10,7 +11,7 @@
 
 #include "base/color.h"
 
-inline constexpr int kTreeItemCount = 47;
+inline constexpr int kTreeItemCount = 48;
 
 // Item indices, named after their path in the tree.
 enum TreeItemIndex : int {
@@ -61,6 +62,9 @@ enum TreeItemIndex : int {
     kItemCutoff = 44,
     kItemTaps = 45,
     kItemOutputSamplerate = 46,
+    // Unsigned values centred on 2^(bits-1) - 0.5 before the scale; kept in the reserved slot, so
+    // it has no slot of its own and files of older builds load unchanged.
+    kItemCentreUnsigned = 47,
 };
 
 struct TreeItem {

@@ -26,6 +26,7 @@ inline constexpr double kProgressInterval = 0.2;  // seconds between two progres
 enum class JobOutcome {
     Done,
     FileExists,             // overwrite protection kept an existing output
+    FormatMismatch,         // the job's container declares another sample layout than the configuration
     MetadataError,          // a configuration branch is faulty for the job's files
     IqError,
     SignalProcessingError,
@@ -36,7 +37,8 @@ enum class JobOutcome {
     ScaleFactorTooLow,
 };
 
-// The status text of an outcome, as the job's status item shows it ("Status: Done", ...).
+// The status text of an outcome, as the job's status item shows it ("Status: Done", ...). A
+// format mismatch adds both layouts to it: "Status: Format mismatch (file: ...; configuration: ...)".
 const char *Conversion_OutcomeText(JobOutcome outcome);
 
 struct ConversionEvent {

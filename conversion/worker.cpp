@@ -159,6 +159,8 @@ void Worker::Run()
         finished.job = job;
         finished.outcome = JobOutcome::SignalProcessingError;
         finished.status = Conversion_OutcomeText(finished.outcome);
+    if (finished.outcome == JobOutcome::FormatMismatch)
+        finished.status += " (" + session_.metadata.containerMismatch + ")";
         finished.image = 1;
         Emit(finished);
     }
@@ -172,6 +174,7 @@ std::optional<JobOutcome> Worker::CheckJob(int job)
     if (session_.jobs.overwriteProtection && FileExists(output)) return JobOutcome::FileExists;
 
     Parser_Job1Changed(session_, Gui_JobInput(session_.jobs, job).c_str(), Gui_JobQ(session_.jobs, job).c_str());
+    if (!session_.metadata.containerMismatch.empty()) return JobOutcome::FormatMismatch;
     if (Gui_BranchIsFaulty(session_.tree, kItemMetadata)) return JobOutcome::MetadataError;
     if (Gui_BranchIsFaulty(session_.tree, kItemIQ)) return JobOutcome::IqError;
     if (Gui_BranchIsFaulty(session_.tree, kItemSignalProcessing)) return JobOutcome::SignalProcessingError;
@@ -475,6 +478,7 @@ const char *Conversion_OutcomeText(JobOutcome outcome)
     switch (outcome) {
     case JobOutcome::Done: return "Status: Done";
     case JobOutcome::FileExists: return "Status: File already exists";
+    case JobOutcome::FormatMismatch: return "Status: Format mismatch";
     case JobOutcome::MetadataError: return "Config: Metadata error";
     case JobOutcome::IqError: return "Config: IQ error";
     case JobOutcome::SignalProcessingError: return "Config: Signal Proc. error";

@@ -19,3 +19,11 @@ echo "== Separate I and Q text files"
 echo "   header of $out/separate_i.txt.wv:"
 head -c 130 "$out/separate_i.txt.wv" | tr -c '[:print:]' '.'
 echo
+
+echo "== Files that describe themselves, converted with no configuration at all"
+echo "   (made by examples/make_sdr_examples.py: an 8-bit capture with its rate in the name, a SigMF recording)"
+"$cli" --config-dir "$out" detect "$here/capture_433.92M_250k.cu8" "$here/tone.sigmf-meta"
+"$cli" --config-dir "$out" convert --output-dir "$out" --json "$here/capture_433.92M_250k.cu8" "$here/tone.sigmf-meta"
+echo "   header of $out/capture_433.92M_250k.cu8.wv:"
+head -c 140 "$out/capture_433.92M_250k.cu8.wv" | tr -c '[:print:]' '.'
+echo

@@ -1,6 +1,7 @@
 #include "parser/analysis.h"
 
 #include <algorithm>
+#include <string>
 #include <string_view>
 
 #include "configuration/choices.h"
@@ -52,6 +53,43 @@ void ShowNoInputOnIqPage(IqPageView &iq)
     iq.intervalCursor.mode = 0;
     iq.intervalCursor.x = 0.5;
     iq.intervalCursor.y = 0.0;
+}
+
+// The layout a container file declares, or the configuration's, as one text for a status:
+// format, byte order (for values of more than one byte) and order.
+std::string LayoutText(std::string_view format, std::string_view endianness, std::string_view order)
+{
+    int code = 0;
+    int bytesPerValue = 0;
+    Parser_GetFormatFromString(format, &code, &bytesPerValue);
+    std::string text(format);
+    if (bytesPerValue > 1) text.append(", ").append(endianness);
+    return text.append(", ").append(order);
+}
+
+// A job whose container declares another sample layout than the configuration's cannot be
+// converted with it: the Format item says so, and the runner refuses the job.
+void CheckContainerLayout(Session &session)
+{
+    std::string &mismatch = session.metadata.containerMismatch;
+    mismatch.clear();
+    const ConfigurationRecord &r = session.record;
+    ContainerKind kind = ContainerKind::None;
+    for (std::string_view key : {kReservedHeader, kReservedTrailer, kReservedComment, kReservedRate})
+        if (kind == ContainerKind::None) kind = Layouts_PerJobSource(r, key);
+    if (kind != ContainerKind::None && session.files.inputSize > 0) {
+        const LayoutFacts &facts = Parser_ContainerFacts(session, kind).facts;
+        const std::string dataName = Layouts_FileName(facts.dataPath);
+        if (!dataName.empty() && dataName != Layouts_FileName(session.metadata.analysedPath)) {
+            // A SigMF recording chosen by its metadata file: its samples are in the data file.
+            mismatch = "file: SigMF metadata; the samples are in '" + dataName + "'";
+        } else if (facts.format.value && facts.endianness.value && facts.order.value) {
+            const std::string file = LayoutText(*facts.format.value, *facts.endianness.value, *facts.order.value);
+            const std::string configured = LayoutText(r.format, r.endianness, r.order);
+            if (file != configured) mismatch = "file: " + file + "; configuration: " + configured;
+        }
+    }
+    Gui_SetConfigurationTreeItemMessage(session.tree, kItemFormat, mismatch);
 }
 
 // Binary formats with an open input: set layout, number of sets and the interval.
@@ -113,6 +151,9 @@ void Parser_Terminate(Session &session) { Parser_CloseFiles(session.files); }
 void Parser_Job1Changed(Session &session, const char *pathI, const char *pathQ)
 {
     Parser_CloseFiles(session.files);
+    // Container facts are read again from the new file (or the same file, which may have changed).
+    session.metadata.analysedPath = HasPath(pathI) ? pathI : "";
+    session.metadata.containerKind = ContainerKind::None;
     const int separate = std::string_view(session.record.structure) != text::kCombined;
     if (Parser_OpenFiles(session.files, pathI, pathQ, separate)) {
         session.views.hints.addFilesHereVisible = false;
@@ -172,6 +213,9 @@ void Parser_UpdateIqStructure(Session &session)
 
     s.scale = 1.0;
     Parser_CheckDoubleValue(tree, r.scaleFactor, 0.0, 1000000.0, kItemScaleValue, &s.scale);
+    const bool centred = Layouts_ReservedValue(r, kReservedCentre) == text::kYes;
+    s.unsignedCentre = centred ? Parser_UnsignedCentre(s.sampleFormat) : 0.0;
+    CheckContainerLayout(session);
     s.maxLength = Configuration_MaxLengthFromText(r.maximumLength);
 
     if (Parser_IsTextFormat(s.sampleFormat)) {

@@ -526,6 +526,13 @@ void Parser_DecodeBinaryPairs(int code, int swapBytes, const void *bytes, int64_
     }
 }
 
+double Parser_UnsignedCentre(int code)
+{
+    if (!Parser_IsUnsignedFormat(code)) return 0.0;
+    const int bits = 8 * kFormats[code].bytesPerValue;
+    return std::ldexp(1.0, bits - 1) - 0.5;
+}
+
 void Parser_ToOtherEndian16(void *p)
 {
     uint16_t v;

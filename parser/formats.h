@@ -31,6 +31,15 @@ extern const std::array<FormatInfo, kFormatCount> kFormats;
 
 inline bool Parser_IsTextFormat(int code) { return code >= 0 && code <= 2; }
 
+inline bool Parser_IsUnsignedFormat(int code)
+{
+    return code == kUInt8 || code == kUInt16 || code == kUInt32 || code == kUInt64;
+}
+
+// The centre of an unsigned format's values, 2^(bits-1) - 0.5 (127.5 for 8 bits); 0.0 for the
+// other formats.
+double Parser_UnsignedCentre(int code);
+
 // Looks the display text up (exact, case-sensitive). A text that matches no format gives
 // code 12 ("64 Bit Unsigned Integer") with 8 bytes per value.
 void Parser_GetFormatFromString(std::string_view text, int *code, int *bytesPerValue);

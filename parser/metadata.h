@@ -2,6 +2,9 @@
 // The previews of the first input file and the located comment and sample rate.
 
 #include <array>
+#include <string>
+
+#include "layouts/layouts.h"
 
 inline constexpr int kMetaPreviewBytes = 16384;
 
@@ -21,4 +24,14 @@ struct MetadataState {
     std::array<char, kMetaPreviewBytes + 1> trailerPreview{};  // last bytes of the file + NUL
     MetadataItem commentItem;
     MetadataItem samplerateItem;
+
+    // The container facts of the analysed file, for the values the configuration reads from
+    // each job's own file; read once per file and kind.
+    std::string analysedPath;                              // the combined file or the I file
+    ContainerKind containerKind = ContainerKind::None;     // the kind `container` was read as
+    std::string containerPath;                             // the file it was read from
+    LayoutReading container;
+    // Set when the file's container declares another sample layout than the configuration
+    // ("file: ..., configuration: ..."); the job is then refused.
+    std::string containerMismatch;
 };

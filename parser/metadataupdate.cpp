@@ -1,6 +1,7 @@
 #include "parser/metadataupdate.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -40,8 +41,9 @@ const char *PreviewOf(const Session &session, const MetadataItem &item)
 // of the header dump, or the last `length` bytes of the trailer dump.
 void ColorLength(Session &session, int which, int length, int sign)
 {
-    if (length <= 0) return;
     const int previewLength = session.metadata.metaPreviewLength;
+    length = std::min(length, previewLength);  // a container's header may be longer than the dump
+    if (length <= 0) return;
     const int from = which == 0 ? 0 : previewLength - length;
     const int to = which == 0 ? length - 1 : previewLength - 1;
     Parser_UpdateMetaIndication(Parser_MetaDump(session, which == 0 ? kTableHeader : kTableTrailer), from, to, 0,
@@ -54,6 +56,34 @@ void ColorItem(Session &session, const MetadataItem &item, Rgb amount)
                                 amount.green, amount.blue);
 }
 
+// The message of a value that the configuration reads from each job's file, when this file
+// does not give it.
+std::string NotGivenMessage(const LayoutReading &reading, const char *what)
+{
+    if (!reading.recognised) return "Not recognised: " + reading.reason;
+    return std::string("The file gives no ") + what;
+}
+
+// The length a job's own container gives, with the item's message: the header or trailer
+// bytes around its samples.
+int ContainerLength(Session &session, int which, ContainerKind kind)
+{
+    const int item = which == 0 ? kItemHeaderValue : kItemTrailerValue;
+    const LayoutReading &reading = Parser_ContainerFacts(session, kind);
+    const std::optional<int64_t> &length =
+        which == 0 ? reading.facts.headerLength.value : reading.facts.trailerLength.value;
+    if (!reading.recognised || !length) {
+        Gui_SetConfigurationTreeItemMessage(session.tree, item, NotGivenMessage(reading, "length"));
+        return -1;
+    }
+    if (*length > INT_MAX) {
+        Gui_SetConfigurationTreeItemMessage(session.tree, item, "Length over 2 GiB");
+        return -1;
+    }
+    Parser_ClearItemCheck(session.tree, item);
+    return static_cast<int>(*length);
+}
+
 // The length found in one preview: a user value in bytes, the header up to and including its
 // end pattern, or the trailer from its begin pattern (last occurrence) to the end of the file.
 int FindLength(Session &session, int which)
@@ -64,7 +94,10 @@ int FindLength(Session &session, int which)
     const std::string source = SlotText(which == 0 ? record.headerSource : record.trailerSource);
     const std::string value = SlotText(which == 0 ? record.headerValue : record.trailerValue);
     int length = -1;
-    if (source == "User") {
+    const ContainerKind perJob = Layouts_PerJobSource(record, which == 0 ? kReservedHeader : kReservedTrailer);
+    if (perJob != ContainerKind::None) {
+        length = ContainerLength(session, which, perJob);
+    } else if (source == "User") {
         Parser_CheckIntegerValue(session.tree, value.c_str(), 0, previewLength, item, &length);
     } else if (which == 0) {
         Parser_MetaFindPattern(session.tree, session.metadata.headerPreview.data(), previewLength, value.c_str(), 0,
@@ -150,9 +183,32 @@ void DecodeSamplerate(Session &session, const char *preview, MetadataItem &rate)
     rate.endPos = rate.beginPos + bytes - 1;
 }
 
+// The rate a job's own file gives (its container or its name), checked as a found rate is.
+void ContainerSamplerate(Session &session, ContainerKind kind, MetadataItem &rate)
+{
+    const LayoutReading &reading = Parser_ContainerFacts(session, kind);
+    if (!reading.recognised || !reading.facts.samplerateHz.value) {
+        Gui_SetConfigurationTreeItemMessage(session.tree, kItemSamplerateValue,
+                                            NotGivenMessage(reading, "samplerate: give it as Value"));
+        return;
+    }
+    rate.value = *reading.facts.samplerateHz.value * 0.000001;
+    if (rate.value >= kMinimumRateMHz && rate.value <= kMaximumRateMHz) {
+        Parser_ClearItemCheck(session.tree, kItemSamplerateValue);
+        rate.valid = 1;
+    } else {
+        Gui_SetConfigurationTreeItemMessage(session.tree, kItemSamplerateValue,
+                                            "Found samplerate exceeds valid intervall from 1kHz to 100MHz");
+    }
+}
+
 void FindSamplerate(Session &session, const std::string &source, MetadataItem &rate)
 {
     const double unitFactor = UnitFactor(SlotText(session.record.samplerateUnit));
+    if (const ContainerKind perJob = Layouts_PerJobSource(session.record, kReservedRate); perJob != ContainerKind::None) {
+        ContainerSamplerate(session, perJob, rate);
+        return;
+    }
     if (source == "User") {
         double value = 0.0;
         if (Parser_CheckDoubleValue(session.tree, SlotText(session.record.samplerateValue).c_str(),
@@ -186,6 +242,17 @@ void FindSamplerate(Session &session, const std::string &source, MetadataItem &r
 
 }  // namespace
 
+const LayoutReading &Parser_ContainerFacts(Session &session, ContainerKind kind)
+{
+    MetadataState &metadata = session.metadata;
+    if (metadata.containerKind != kind || metadata.containerPath != metadata.analysedPath) {
+        metadata.container = Layouts_ReadContainer(kind, metadata.analysedPath);
+        metadata.containerKind = kind;
+        metadata.containerPath = metadata.analysedPath;
+    }
+    return metadata.container;
+}
+
 void Parser_UpdateMetaLength(Session &session, int which)
 {
     int &length = which == 0 ? session.settings.headerLength : session.settings.trailerLength;
@@ -207,7 +274,20 @@ void Parser_UpdateMetaComment(Session &session)
     comment.endPos = -1;
     comment.text[0] = '\0';
 
-    if (session.files.inputSize > 0) {
+    const ContainerKind perJob = Layouts_PerJobSource(session.record, kReservedComment);
+    if (session.files.inputSize > 0 && perJob != ContainerKind::None) {
+        const LayoutReading &reading = Parser_ContainerFacts(session, perJob);
+        if (reading.recognised && reading.facts.comment.value) {
+            const std::string &text = *reading.facts.comment.value;
+            const size_t count = std::min(text.size(), static_cast<size_t>(kCommentMaxChars));
+            std::memcpy(comment.text, text.data(), count);
+            comment.text[count] = '\0';
+            Parser_ClearItemCheck(session.tree, kItemCommentBegin);
+        } else {
+            Gui_SetConfigurationTreeItemMessage(session.tree, kItemCommentBegin, NotGivenMessage(reading, "comment"));
+        }
+        Parser_ClearItemCheck(session.tree, kItemCommentEnd);
+    } else if (session.files.inputSize > 0) {
         if (source == "User") {
             const std::string text = SlotText(session.record.commentBegin);
             Parser_CheckStringValue(session.tree, text.c_str(), kItemCommentBegin);

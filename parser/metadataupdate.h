@@ -20,6 +20,10 @@ void Parser_UpdateMetaComment(Session &session);
 // A binary rate is read in the byte order named by the record's `endianness`.
 void Parser_UpdateMetaSamplerate(Session &session);
 
+// The container facts of the analysed file read as `kind` (read once per file and kind): the
+// values that the configuration takes from each job's own file.
+const LayoutReading &Parser_ContainerFacts(Session &session, ContainerKind kind);
+
 // The two dumps and the current values table.
 enum MetaTable : int { kTableHeader = 0, kTableTrailer = 1 };
 

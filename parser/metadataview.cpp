@@ -13,6 +13,7 @@ constexpr int kFirstCharacterColumn = 55;
 constexpr int kMarkerAmount = 50;
 constexpr Rgb kMarkerGrey{200, 200, 200};
 constexpr Rgb kLengthKnown{150, 200, 150};
+constexpr Rgb kFromContainer{170, 200, 240};  // a value the job's own file (its container or name) gave
 
 // The tree items whose messages belong to the metadata of one input file.
 constexpr int kMetadataMessageItems[] = {kItemHeaderValue, kItemTrailerValue, kItemCommentBegin, kItemCommentEnd,
@@ -260,12 +261,25 @@ void Parser_UpdateMetaMarkerPositionColor(Session &session, MetaTable table)
     PositionRow(session, table).background = shown ? dump.color(dump.activeRow, dump.activeColumn) : kGrey;
 }
 
+namespace {
+
+// True when the configuration takes the value `key` from the analysed file and the file gave it.
+bool FromContainer(const Session &session, std::string_view key)
+{
+    const ContainerKind kind = Layouts_PerJobSource(session.record, key);
+    return kind != ContainerKind::None && session.metadata.containerKind == kind && session.metadata.container.recognised;
+}
+
+}  // namespace
+
 void Parser_UpdateMetaCommentCurrentValueColor(Session &session)
 {
     const MetadataItem &comment = session.metadata.commentItem;
     CurrentValuesRow &row = session.views.metadata.currentValues[kRowComment];
     row.value = comment.text;
-    if (comment.beginPos >= 0 && comment.endPos >= comment.beginPos)
+    if (comment.text[0] != '\0' && FromContainer(session, kReservedComment))
+        row.background = kFromContainer;
+    else if (comment.beginPos >= 0 && comment.endPos >= comment.beginPos)
         row.background = RegionRowColor(session, comment.inHeader, comment.beginPos);
     else if (comment.text[0] != '\0')
         row.background = kWhite;
@@ -277,7 +291,10 @@ void Parser_UpdateMetaSamplerateCurrentValueColor(Session &session)
 {
     const MetadataItem &rate = session.metadata.samplerateItem;
     CurrentValuesRow &row = session.views.metadata.currentValues[kRowSamplerate];
-    if (rate.beginPos >= 0 && rate.endPos >= rate.beginPos) {
+    if (rate.valid && FromContainer(session, kReservedRate)) {
+        row.value = RateText(rate.value);
+        row.background = kFromContainer;
+    } else if (rate.beginPos >= 0 && rate.endPos >= rate.beginPos) {
         row.value = RateText(rate.value);
         row.background = rate.valid ? RegionRowColor(session, rate.inHeader, rate.beginPos) : kGrey;
     } else if (rate.valid) {

@@ -279,6 +279,22 @@ int Parser_GetSetsFromFile(const InputFiles &files, const ConversionSettings &se
     return Parser_GetSetsFromFile(files, settings, scratch, posI, posQ, maxSets, iValues, qValues);
 }
 
+namespace {
+
+// Unsigned values centred before the scale: decoded less their centre (exact for every format
+// up to 32 bits), then scaled and offset, so that the automatic optimisation scales the signal
+// and not the offset.
+void DecodeCentredColumn(const ConversionSettings &settings, const char *bytes, int count, double offset,
+                         double *target)
+{
+    Parser_DecodeBinaryColumn(settings.sampleFormat, settings.swapBytes, bytes, count, settings.bytesPerSet, 1.0,
+                              -settings.unsignedCentre, target);
+    const double scale = settings.scale;
+    for (int s = 0; s < count; ++s) target[s] = target[s] * scale + offset;
+}
+
+}  // namespace
+
 int Parser_DecodeSets(const ConversionSettings &settings, const char *bytesI, const char *bytesQ, int count,
                       double *iValues, double *qValues)
 {
@@ -296,18 +312,25 @@ int Parser_DecodeSets(const ConversionSettings &settings, const char *bytesI, co
     const double firstOffset = static_cast<double>(settings.swapIQ ? settings.qOffset : settings.iOffset);
     const double secondOffset = static_cast<double>(settings.swapIQ ? settings.iOffset : settings.qOffset);
 
-    if (!settings.separateFiles && settings.valuesPerSet == 2 && settings.iValueIndex == 0 &&
+    const bool centred = settings.unsignedCentre != 0.0;
+    if (!centred && !settings.separateFiles && settings.valuesPerSet == 2 && settings.iValueIndex == 0 &&
         settings.qValueIndex == 1) {
         Parser_DecodeBinaryPairs(code, swapBytes, bytesI, count, scale, firstOffset, secondOffset, firstTarget,
                                  secondTarget);
         return count;
     }
     const char *firstColumn = bytesI + int64_t{settings.iValueIndex} * bytesPerValue;
-    Parser_DecodeBinaryColumn(code, swapBytes, firstColumn, count, bytesPerSet, scale, firstOffset, firstTarget);
+    if (centred)
+        DecodeCentredColumn(settings, firstColumn, count, firstOffset, firstTarget);
+    else
+        Parser_DecodeBinaryColumn(code, swapBytes, firstColumn, count, bytesPerSet, scale, firstOffset, firstTarget);
     if (settings.qValueIndex >= 0) {
         const char *secondColumn = (settings.separateFiles ? bytesQ : bytesI) + int64_t{settings.qValueIndex} * bytesPerValue;
-        Parser_DecodeBinaryColumn(code, swapBytes, secondColumn, count, bytesPerSet, scale, secondOffset,
-                                  secondTarget);
+        if (centred)
+            DecodeCentredColumn(settings, secondColumn, count, secondOffset, secondTarget);
+        else
+            Parser_DecodeBinaryColumn(code, swapBytes, secondColumn, count, bytesPerSet, scale, secondOffset,
+                                      secondTarget);
     } else {  // order "I Only - Q=0"
         std::fill(secondTarget, secondTarget + count, 0.0 * scale + secondOffset);
     }

@@ -3,7 +3,7 @@
 
 Levels, from the bottom:
   0 base/                       helpers that include nothing of ours
-  1 data                        configuration/, signalprocessing/, and the data headers of parser/
+  1 data                        configuration/, signalprocessing/, layouts/, and the data headers of parser/
                                 and conversion/ (every file there that is not a step below)
   2 session/                    the Session, the view state, the change notices
   3 steps                       the parser/ and conversion/ functions that take a Session
@@ -23,6 +23,7 @@ FOLDER_LEVELS = {
     "base": 0,
     "configuration": 1,
     "signalprocessing": 1,
+    "layouts": 1,
     "parser": 1,
     "conversion": 1,
     "session": 2,

@@ -156,7 +156,7 @@ TEST(TreeRules, ListCellsTakeOnlyTheirValuesAndLongTextsAreCut)
     session.onChange = nullptr;
 
     EXPECT_EQ(onConfigurationTree(session, kItemIQ, "x"), 0);  // a branch has no cell
-    EXPECT_EQ(onConfigurationTree(session, 47, "x"), 0);
+    EXPECT_EQ(onConfigurationTree(session, kTreeItemCount, "x"), 0);
     session.views.controlsLocked = true;
     EXPECT_EQ(onConfigurationTree(session, kItemScaleValue, "2.0"), 0);
     EXPECT_STREQ(session.record.scaleFactor, "1.0");

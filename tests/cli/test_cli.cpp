@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -104,7 +105,9 @@ TEST(Cli, ConvertReportsEachJobAsJson)
     std::vector<std::string> keys;
     for (const auto &item : job.items()) keys.push_back(item.key());
     EXPECT_EQ(keys, (std::vector<std::string>{"job", "input", "q", "output", "status", "convertedSamples", "fileSize",
-                                              "runTime", "maxScaleFactor", "peak", "rms", "mbPerSecond"}));
+                                              "runTime", "maxScaleFactor", "peak", "rms", "mbPerSecond", "layout",
+                                              "sources"}));
+    EXPECT_EQ(job["layout"], nullptr);  // nothing recognised: the defaults and the edits
     EXPECT_EQ(job["status"], "Status: Done");
     EXPECT_EQ(job["q"], nullptr);
     EXPECT_EQ(job["convertedSamples"], "1000");
@@ -123,6 +126,47 @@ TEST(Cli, ConvertReportsEachJobAsJson)
     EXPECT_EQ(failed.exitStatus, 1);
     EXPECT_EQ(nlohmann::json::parse(failed.out)["status"], "Status: Output error");
     EXPECT_EQ(nlohmann::json::parse(failed.out)["peak"], nullptr);
+}
+
+// A raw capture without a rate in its name: detection leaves the rate a fault, which --set
+// mends; --preset gives the same layout without detection.
+TEST(Cli, DetectionLeavesWhatNoFactGivesToTheUser)
+{
+    TempDir dir;
+    std::string floats;
+    for (int k = 0; k < 1000; ++k) {
+        const float pair[2] = {static_cast<float>(std::cos(0.2 * k)), static_cast<float>(std::sin(0.2 * k))};
+        floats.append(reinterpret_cast<const char *>(pair), sizeof pair);
+    }
+    testsupport::WriteFile(dir.file("capture.cf32"), floats);
+
+    const Outcome detected = RunCli({"detect", "--json", dir.file("capture.cf32")}, dir);
+    EXPECT_EQ(detected.exitStatus, 1);
+    const nlohmann::json found = nlohmann::json::parse(detected.out);
+    EXPECT_EQ(found["layout"], "cf32");
+    EXPECT_EQ(found["values"][1]["name"], "Format");
+    EXPECT_EQ(found["values"][1]["value"], "32 Bit Float");
+    EXPECT_EQ(found["values"][1]["source"], "preset");
+    ASSERT_EQ(found["faults"].size(), 1u);
+    EXPECT_EQ(found["faults"][0]["item"], 17);
+
+    EXPECT_EQ(RunCli({"convert", "--quiet", dir.file("capture.cf32")}, dir).exitStatus, 1);
+    const Outcome mended = RunCli({"convert", "--json", "--set", "samplerateValue=2", dir.file("capture.cf32")}, dir);
+    EXPECT_EQ(mended.exitStatus, 0) << mended.err;
+    const nlohmann::json job = nlohmann::json::parse(mended.out);
+    EXPECT_EQ(job["layout"], "cf32");
+    EXPECT_EQ(job["sources"]["Comment"], "name");
+    EXPECT_NE(testsupport::ReadFile(dir.file("capture.cf32.wv")).find("{CLOCK: 02000000.000}"), std::string::npos);
+
+    EXPECT_EQ(RunCli({"convert", "--preset", "cf32", "--set", "samplerateValue=2", "--output", dir.file("p.wv"),
+                      dir.file("capture.cf32")},
+                     dir)
+                  .exitStatus,
+              0);
+    EXPECT_EQ(testsupport::ReadFile(dir.file("p.wv")), testsupport::ReadFile(dir.file("capture.cf32.wv")));
+    EXPECT_EQ(RunCli({"convert", "--preset", "nope", dir.file("capture.cf32")}, dir).exitStatus, 2);
+    const Outcome presets = RunCli({"config", "presets"}, dir);
+    EXPECT_EQ(presets.out.substr(0, 4), "cu8\t");
 }
 
 TEST(Cli, AnalyzeListsFaultsAndBranchCounters)

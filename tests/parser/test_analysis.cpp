@@ -156,7 +156,8 @@ TEST(Analysis, MalformedNumbersLeaveThePresetsAndNothingNonFiniteGetsThrough)
 {
     Session session;
     testsupport::StartWithDefaults(session);
-    const std::string huge = "1" + std::string(400, '0');
+    std::string huge(401, '0');
+    huge[0] = '1';
     Edit(session, "scaleFactor", huge);
     EXPECT_EQ(session.settings.scale, 1.0);
     EXPECT_EQ(session.tree.items[kItemScaleValue].message,
