@@ -44,7 +44,7 @@ class Scheduler {
 public:
     Scheduler(const Selection &selection, const ConvertOptions &options, const JobList &plan, int slots, bool detect)
         : selection_(selection), options_(options), plan_(plan), slots_(slots), detect_(detect),
-          statuses_(Gui_JobCount(plan))
+          statuses_(detect ? options.files.size() : Gui_JobCount(plan))
     {
     }
 
@@ -72,7 +72,7 @@ private:
 
 void Scheduler::Run()
 {
-    const int jobs = Gui_JobCount(plan_);
+    const int jobs = static_cast<int>(statuses_.size());
     int next = 0;
     for (;;) {
         if (Cli_TakeInterrupt() && !interrupted_) {
@@ -92,28 +92,31 @@ bool Scheduler::Prepare(int job, RunningJob &running)
 {
     Session &session = *running.session;
     bool refused = false;
-    ConvertOptions one = OptionsOfJob(options_, plan_, job);
-    if (!detect_)
+    if (!detect_) {
+        const ConvertOptions one = OptionsOfJob(options_, plan_, job);
         return Cli_PrepareSession(session, selection_) == kExitOk && Cli_AddJobs(session, one, one.files, refused) == kExitOk &&
                !refused && Gui_JobCount(session.jobs) == 1;
-    // A detected job converts the data file its input names, with the output a serial run gives it.
+    }
+    // A detected job is its own file: it converts the data file that file names, with the output
+    // a serial run gives it.
     running.detection.emplace();
-    if (Cli_PrepareDetected(session, selection_, one.files.front(), *running.detection) != kExitOk) return false;
+    if (Cli_PrepareDetected(session, selection_, options_.files[job], *running.detection) != kExitOk) return false;
+    ConvertOptions one = options_;
     one.files = {running.detection->dataPath};
-    one.output = options_.output;
-    one.outputDir = options_.outputDir;
     return Cli_AddJobs(session, one, one.files, refused) == kExitOk && !refused && Gui_JobCount(session.jobs) == 1;
 }
 
 void Scheduler::Start(int job)
 {
-    RunningJob running{std::make_unique<Session>()};
+    RunningJob running;
+    running.session = std::make_unique<Session>();
     Session &session = *running.session;
     if (!Prepare(job, running)) {
         // The list was built from these very files a moment ago; one that went away is a failure
         // of its job only.
         Cli_PrintStatusLog(session, 0);
-        std::cerr << "Job " << job + 1 << ": could not be set up  " << Gui_JobInput(plan_, job) << "\n";
+        std::cerr << "Job " << job + 1 << ": could not be set up  "
+                  << (detect_ ? options_.files[job] : Gui_JobInput(plan_, job)) << "\n";
         statuses_[job] = "not set up";
         return;
     }
@@ -163,18 +166,21 @@ int Cli_ConvertInParallel(const Selection &selection, const ConvertOptions &opti
 {
     // The whole list first, as a serial run builds it: the same refusals, messages and errors.
     // Detected jobs take their edits after their own detection, so the list is built without.
+    // Detected jobs are their files, each prepared on its own when it starts.
     Selection planned = selection;
     if (detect) planned.sets.clear();
     Session plan;
     if (const int status = Cli_PrepareSession(plan, planned); status != kExitOk) return status;
+    bool refused = false;
     if (detect && !options.output.empty() && options.files.size() != 1) {
         std::cerr << "quelvor-cli: --output takes exactly one job\n";
         return kExitUsage;
     }
-    bool refused = false;
-    if (const int status = Cli_AddJobs(plan, options, options.files, refused); status != kExitOk) return status;
-    Cli_PrintStatusLog(plan, 0);
-    const int jobs = Gui_JobCount(plan.jobs);
+    if (!detect) {
+        if (const int status = Cli_AddJobs(plan, options, options.files, refused); status != kExitOk) return status;
+        Cli_PrintStatusLog(plan, 0);
+    }
+    const int jobs = detect ? static_cast<int>(options.files.size()) : Gui_JobCount(plan.jobs);
     if (jobs == 0) {
         std::cerr << "No conversion jobs defined\n";
         return kExitFailed;

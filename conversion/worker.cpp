@@ -159,8 +159,6 @@ void Worker::Run()
         finished.job = job;
         finished.outcome = JobOutcome::SignalProcessingError;
         finished.status = Conversion_OutcomeText(finished.outcome);
-    if (finished.outcome == JobOutcome::FormatMismatch)
-        finished.status += " (" + session_.metadata.containerMismatch + ")";
         finished.image = 1;
         Emit(finished);
     }
@@ -264,6 +262,8 @@ void Worker::ConvertJob(int job)
     // Every path above ends with an outcome; a job that is still without one failed its output.
     finished.outcome = outcome.value_or(JobOutcome::OutputError);
     finished.status = Conversion_OutcomeText(finished.outcome);
+    if (finished.outcome == JobOutcome::FormatMismatch)
+        finished.status += " (" + session_.metadata.containerMismatch + ")";
     finished.image = finished.outcome == JobOutcome::Done ? 0 : 1;
     Emit(finished);
 }
