@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "app/layoutflows.h"
 #include "conversion/jobs.h"
 
 namespace {
@@ -70,7 +71,7 @@ bool App_TakesDrops(Session &session)
 int App_AddDroppedFiles(Session &session, const std::vector<std::string> &files)
 {
     if (!App_TakesDrops(session) || files.empty()) return 0;
-    return Gui_AddIQ(session, 0, files);
+    return App_AddFiles(session, 0, files);
 }
 
 int App_SetBrowserDirectory(Session &session, const std::string &folder)

@@ -1,10 +1,12 @@
 #include "app/layoutflows.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/configflows.h"
 #include "app/treerules.h"
 #include "configuration/choices.h"
+#include "conversion/jobs.h"
 #include "layouts/layouts.h"
 
 namespace {
@@ -140,4 +142,40 @@ int App_LoadPreset(Session &session, std::string_view name)
     Configuration_SelectRecord(session, Layouts_PresetRecord(*preset));
     Gui_SetUnsavedStatus(session, 1);
     return 1;
+}
+
+bool App_IsUneditedNew(const ConfigurationRecord &record)
+{
+    // "New" counts as unsaved from the start, so the unsaved mark cannot tell: every slot is
+    // compared with the built-in defaults, the reserved slot too.
+    static const ConfigurationRecord defaults = Configuration_DefaultRecord();
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        if (std::strcmp(Configuration_Slot(record, slot), Configuration_Slot(defaults, slot)) != 0) return false;
+    return true;
+}
+
+int App_AddFiles(Session &session, int qFiles, std::vector<std::string> paths)
+{
+    if (qFiles == 0 && !paths.empty() && Gui_JobCount(session.jobs) == 0 && App_IsUneditedNew(session.record) &&
+        !Session_Locked(session)) {
+        const DetectionResult detection = App_DetectLayout(session, paths.front());
+        if (detection.recognised) {
+            App_LogDetection(session, paths.front(), detection);
+            paths.front() = detection.dataPath;
+        }
+    }
+    return Gui_AddIQ(session, qFiles, paths);
+}
+
+int App_DetectJob1Layout(Session &session)
+{
+    if (Session_Locked(session)) return 0;
+    if (Gui_JobCount(session.jobs) == 0) {
+        Gui_UpdateStatus(session, "Detect layout: add a job first", StatusIcon::Question);
+        return 0;
+    }
+    const std::string path = Gui_JobInput(session.jobs, 0);
+    const DetectionResult detection = App_DetectLayout(session, path);
+    App_LogDetection(session, path, detection);
+    return detection.recognised ? 1 : 0;
 }

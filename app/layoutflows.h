@@ -59,3 +59,18 @@ std::vector<RemainingFault> App_RemainingFaults(const ConfigurationTree &tree);
 
 // A rate in Hz as the tree's samplerate value in MHz: up to nine decimals, no trailing zeros.
 std::string App_RateText(double hz);
+
+// Whether the record is the built-in "New", unedited: every slot as the defaults have it.
+bool App_IsUneditedNew(const ConfigurationRecord &record);
+
+// Adds files as jobs, as the add buttons do (Gui_AddIQ). When they become the first jobs while
+// the configuration in hand is an unedited "New", the first file's layout is detected first and
+// put into the configuration (unsaved), the status log says what was found and from where, and
+// the job takes the file that holds the data (a SigMF recording's .sigmf-data). Returns the
+// number of files taken.
+[[nodiscard]] int App_AddFiles(Session &session, int qFiles, std::vector<std::string> paths);
+
+// "Detect layout": applies job 1's detection to the configuration in hand (unsaved) and tells
+// the status log. Returns 1 when job 1's file was recognised; 0 without a job (logged), for a
+// file nothing recognises, or while the controls are locked.
+[[nodiscard]] int App_DetectJob1Layout(Session &session);

@@ -21,6 +21,8 @@ enum class Control {
     OverwriteCheckbox,    // CHECKBOX_OVERWRITE
     RefreshButton,        // BUTTON_REFRESH
     Browser,              // BROWSER: the folder tree and the file list
+    DetectLayoutButton,   // BUTTON_DETECT_LAYOUT
+    PresetsButton,        // BUTTON_PRESETS
     ConvertButton,        // BUTTON_CONVERT: never locked, it aborts the run
     AboutButton,          // BUTTON_ABOUT: never locked
 };

@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QToolButton>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -12,11 +14,13 @@
 #include <QVBoxLayout>
 
 #include "app/configflows.h"
+#include "app/layoutflows.h"
 #include "app/viewchoices.h"
 #include "conversion/guilock.h"
 #include "gui/configtreedelegate.h"
 #include "gui/configtreemodel.h"
 #include "gui/dialogs.h"
+#include "layouts/layouts.h"
 
 namespace {
 constexpr int kLabelColumnWidth = 190;
@@ -41,8 +45,17 @@ ConfigurationArea::ConfigurationArea(Session &session, Dialogs &dialogs, QWidget
     deleteButton = new QPushButton(style()->standardIcon(QStyle::SP_TrashIcon), "Delete");
     deleteButton->setObjectName("BUTTON_DELETE");
     deleteButton->setToolTip("Deletes the current configuration");
+    detectButton = new QPushButton("Detect layout");
+    detectButton->setObjectName("BUTTON_DETECT_LAYOUT");
+    detectButton->setToolTip("Describes job 1's file as it describes itself (WAV, SigMF, .wv, raw capture "
+                             "names); the configuration stays unsaved");
+    presetsButton = buildPresetsButton();
     buildTree();
 
+    auto *ringRow = new QHBoxLayout;
+    ringRow->addWidget(ring, 1);
+    ringRow->addWidget(detectButton);
+    ringRow->addWidget(presetsButton);
     auto *nameRow = new QHBoxLayout;
     nameRow->addWidget(name, 1);
     nameRow->addWidget(saveButton);
@@ -50,7 +63,7 @@ ConfigurationArea::ConfigurationArea(Session &session, Dialogs &dialogs, QWidget
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(nameLabel);
-    layout->addWidget(ring);
+    layout->addLayout(ringRow);
     layout->addLayout(nameRow);
     layout->addWidget(tree, 1);
 
@@ -59,6 +72,8 @@ ConfigurationArea::ConfigurationArea(Session &session, Dialogs &dialogs, QWidget
         static_cast<void>(onConfigurationString(this->session, text.toStdString()));
     });
     connect(saveButton, &QPushButton::clicked, this, &ConfigurationArea::save);
+    connect(detectButton, &QPushButton::clicked, this,
+            [this] { static_cast<void>(App_DetectJob1Layout(this->session)); });
     connect(deleteButton, &QPushButton::clicked, this, [this] {
         const Confirm confirm = [this](const std::string &question) {
             return this->dialogs.confirm(this, QString::fromStdString(question));
@@ -67,6 +82,33 @@ ConfigurationArea::ConfigurationArea(Session &session, Dialogs &dialogs, QWidget
     });
     refreshList();
     refreshTree();
+}
+
+// The built-in configurations for files that SDR programs write: one loads as an unsaved
+// configuration, which the ring does not list until it is saved.
+QToolButton *ConfigurationArea::buildPresetsButton()
+{
+    auto *button = new QToolButton;
+    button->setObjectName("BUTTON_PRESETS");
+    button->setText("Presets");
+    button->setToolTip("Loads a built-in configuration for a kind of file, unsaved");
+    button->setPopupMode(QToolButton::InstantPopup);
+    auto *menu = new QMenu(button);
+    for (const LayoutPreset &preset : Layouts_Presets()) {
+        const QString name = QString::fromUtf8(preset.name.data(), static_cast<qsizetype>(preset.name.size()));
+        const QString description =
+            QString::fromUtf8(preset.description.data(), static_cast<qsizetype>(preset.description.size()));
+        QAction *action = menu->addAction(QString("%1 - %2").arg(name, description));
+        connect(action, &QAction::triggered, this, [this, name] {
+            const Confirm confirm = [this](const std::string &question) {
+                return dialogs.confirm(this, QString::fromStdString(question));
+            };
+            if (Gui_SavedUnsavedChanges(session, confirm))
+                static_cast<void>(App_LoadPreset(session, name.toStdString()));
+        });
+    }
+    button->setMenu(menu);
+    return button;
 }
 
 void ConfigurationArea::buildTree()
@@ -156,6 +198,8 @@ void ConfigurationArea::applyLocks()
     ring->setEnabled(Gui_ControlTakesInput(session.views, Control::ConfigurationRing));
     name->setReadOnly(!Gui_ControlTakesInput(session.views, Control::ConfigurationName));
     tree->setItemsExpandable(Gui_ControlTakesInput(session.views, Control::ConfigurationTree));
+    detectButton->setEnabled(Gui_ControlTakesInput(session.views, Control::DetectLayoutButton));
+    presetsButton->setEnabled(Gui_ControlTakesInput(session.views, Control::PresetsButton));
     // The tree keeps showing and scrolling; its model offers no editor while locked, and core
     // refuses an edit that was open when the run started.
     model->refresh();

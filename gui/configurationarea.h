@@ -11,6 +11,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QToolButton;
 class QTreeView;
 class ConfigurationTreeModel;
 class Dialogs;
@@ -31,6 +32,7 @@ private:
     void buildTree();
     void selectRing(int index);
     void rememberCollapsed(const QModelIndex &index, bool collapsed);
+    QToolButton *buildPresetsButton();
 
     Session &session;
     Dialogs &dialogs;
@@ -39,6 +41,8 @@ private:
     QLineEdit *name;
     QPushButton *saveButton;
     QPushButton *deleteButton;
+    QPushButton *detectButton;
+    QToolButton *presetsButton;
     QTreeView *tree;
     ConfigurationTreeModel *model;
 };

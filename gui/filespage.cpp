@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "app/filesflows.h"
+#include "app/layoutflows.h"
 #include "app/viewchoices.h"
 #include "conversion/guilock.h"
 #include "conversion/jobs.h"
@@ -245,7 +246,7 @@ void FilesPage::addFiles(const QStringList &paths, int qFiles) { addFiles(ToStri
 void FilesPage::addFiles(const std::vector<std::string> &paths, int qFiles)
 {
     if (paths.empty()) return;
-    static_cast<void>(Gui_AddIQ(session, qFiles, paths));
+    static_cast<void>(App_AddFiles(session, qFiles, paths));
 }
 
 void FilesPage::addSelectedFiles() { addFiles(FileBrowser_GetSelectedFiles(*browser), 0); }

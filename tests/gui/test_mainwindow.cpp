@@ -12,6 +12,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolButton>
+#include <QMenu>
 #include <QTreeView>
 #include <algorithm>
 #include <filesystem>
@@ -449,4 +451,42 @@ TEST(MainWindow, AboutReplacesThePanelAndTheSplashTurns)
     splash.refuseScreen();
     EXPECT_EQ(text->text(), "Minimum resolution required: 1024x720");
     EXPECT_FALSE(splash.findChild<QPushButton *>("BUTTON_QUIT")->isHidden());
+}
+
+TEST(MainWindow, FirstJobOfAnUneditedNewDescribesItselfAndPresetsLoadUnsaved)
+{
+    TempDir data;
+    const std::string capture = data.file("cap_433.92M_250k.cu8");
+    testsupport::WriteFile(capture, std::string(4096, '\x80'));
+    {
+        WindowFixture fixture;
+        fixture.window->addFiles({QString::fromStdString(capture)});
+        fixture.settle();
+        EXPECT_EQ(fixture.session.tree.items[kItemFormat].value, "8 Bit Unsigned Integer");
+        EXPECT_EQ(fixture.session.tree.items[kItemSamplerateValue].value, "0.25");
+        EXPECT_EQ(fixture.session.configurations.unsaved, 1);
+        ASSERT_FALSE(fixture.session.statusLog.rows.empty());
+        EXPECT_NE(fixture.session.statusLog.rows.front().text.find("cu8"), std::string::npos);
+    }
+    {  // A stored configuration stays as it is until the user asks for the detection.
+        WindowFixture fixture(CopyExampleConfiguration);
+        const std::string format = fixture.session.tree.items[kItemFormat].value;
+        fixture.window->addFiles({QString::fromStdString(capture)});
+        fixture.settle();
+        EXPECT_EQ(fixture.session.tree.items[kItemFormat].value, format);
+        fixture.click("BUTTON_DETECT_LAYOUT");
+        EXPECT_EQ(fixture.session.tree.items[kItemFormat].value, "8 Bit Unsigned Integer");
+
+        // A preset after unsaved edits asks first; No loads it, unsaved, and the ring keeps the
+        // stored files only.
+        auto *presets = fixture.find<QToolButton>("BUTTON_PRESETS");
+        const QList<QAction *> entries = presets->menu()->actions();
+        ASSERT_FALSE(entries.empty());
+        fixture.dialogs.confirmations = {false};
+        entries.front()->trigger();
+        fixture.settle();
+        EXPECT_EQ(fixture.dialogs.asked.size(), 1);
+        EXPECT_EQ(fixture.session.configurations.unsaved, 1);
+        EXPECT_EQ(fixture.find<QComboBox>("RING_CONFIGURATION")->findText("tone16"), 0);
+    }
 }
