@@ -183,6 +183,19 @@ void DecodeSamplerate(Session &session, const char *preview, MetadataItem &rate)
     rate.endPos = rate.beginPos + bytes - 1;
 }
 
+// A rate found in the file (in MHz) is taken when it lies in the range a generator plays;
+// written as a range test that NaN fails as well.
+void AcceptFoundSamplerate(Session &session, MetadataItem &rate)
+{
+    if (rate.value >= kMinimumRateMHz && rate.value <= kMaximumRateMHz) {
+        Parser_ClearItemCheck(session.tree, kItemSamplerateValue);
+        rate.valid = 1;
+    } else {
+        Gui_SetConfigurationTreeItemMessage(session.tree, kItemSamplerateValue,
+                                            "Found samplerate exceeds valid intervall from 1kHz to 100MHz");
+    }
+}
+
 // The rate a job's own file gives (its container or its name), checked as a found rate is.
 void ContainerSamplerate(Session &session, ContainerKind kind, MetadataItem &rate)
 {
@@ -193,13 +206,7 @@ void ContainerSamplerate(Session &session, ContainerKind kind, MetadataItem &rat
         return;
     }
     rate.value = *reading.facts.samplerateHz.value * 0.000001;
-    if (rate.value >= kMinimumRateMHz && rate.value <= kMaximumRateMHz) {
-        Parser_ClearItemCheck(session.tree, kItemSamplerateValue);
-        rate.valid = 1;
-    } else {
-        Gui_SetConfigurationTreeItemMessage(session.tree, kItemSamplerateValue,
-                                            "Found samplerate exceeds valid intervall from 1kHz to 100MHz");
-    }
+    AcceptFoundSamplerate(session, rate);
 }
 
 void FindSamplerate(Session &session, const std::string &source, MetadataItem &rate)
@@ -230,14 +237,7 @@ void FindSamplerate(Session &session, const std::string &source, MetadataItem &r
         return;
     }
     rate.value *= unitFactor;
-    // Written as a range test that NaN fails as well.
-    if (rate.value >= kMinimumRateMHz && rate.value <= kMaximumRateMHz) {
-        Parser_ClearItemCheck(session.tree, kItemSamplerateValue);
-        rate.valid = 1;
-    } else {
-        Gui_SetConfigurationTreeItemMessage(session.tree, kItemSamplerateValue,
-                                            "Found samplerate exceeds valid intervall from 1kHz to 100MHz");
-    }
+    AcceptFoundSamplerate(session, rate);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "testsupport.h"
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -52,6 +54,29 @@ void MakeSparseFile(const std::string &path, int64_t size, std::string_view tail
                                          static_cast<ssize_t>(tail.size()));
     ::close(fd);
     if (!ok) throw std::runtime_error("cannot size " + path);
+}
+
+int StartProcess(std::vector<std::string> arguments, const std::string &outPath, const std::string &errPath)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+        ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+        std::vector<char *> argv;
+        for (std::string &argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+int WaitForExit(int child)
+{
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace testsupport

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace testsupport {
 
@@ -32,6 +33,13 @@ std::string ReadFile(const std::string &path);
 
 // Creates a sparse file of `size` bytes (holes read as zeros) and writes `tail` at its end.
 void MakeSparseFile(const std::string &path, int64_t size, std::string_view tail = {});
+
+// Starts the program `arguments[0]` with the rest as its arguments, its stdout and stderr going to
+// the two files ("/dev/null" to drop one). Returns the child's pid.
+int StartProcess(std::vector<std::string> arguments, const std::string &outPath, const std::string &errPath);
+
+// Waits for the child: its exit status, or 128 + the signal that ended it.
+int WaitForExit(int child);
 
 }  // namespace testsupport
 

@@ -24,6 +24,7 @@
 
 using testsupport::ReadFile;
 using testsupport::TempDir;
+using testsupport::WaitForExit;
 using testsupport::WriteFile;
 
 namespace {
@@ -39,25 +40,7 @@ const std::vector<std::string> kFilter{"--set", "filterType=Blackman Window", "-
 pid_t StartCli(std::vector<std::string> arguments, const std::string &outPath, const std::string &errPath)
 {
     arguments.insert(arguments.begin(), QUELVOR_CLI_PATH);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-        ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
-        std::vector<char *> argv;
-        for (std::string &argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return child;
-}
-
-int WaitForExit(pid_t child)
-{
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return testsupport::StartProcess(std::move(arguments), outPath, errPath);
 }
 
 struct CliRun {

@@ -32,6 +32,7 @@
 using namespace robustness;
 using testsupport::ReadFile;
 using testsupport::TempDir;
+using testsupport::WaitForExit;
 using testsupport::WriteFile;
 
 namespace {
@@ -262,27 +263,7 @@ pid_t StartCli(const TempDir &dir, const std::string &input, const std::string &
                                            "lastSampleValue=" + std::to_string(sets)});
     }
     arguments.push_back(input);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int out = ::open(jsonPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(out, STDOUT_FILENO);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDERR_FILENO);
-        std::vector<char *> argv;
-        for (std::string &argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return child;
-}
-
-int WaitForExit(pid_t child)
-{
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return testsupport::StartProcess(std::move(arguments), jsonPath, "/dev/null");
 }
 
 // Size of the first temporary output file in `directory`, or -1.
