@@ -464,7 +464,7 @@ void Worker::ShowResults(int job, const PassResult &result)
     event.fileSize = Format("%.6f MB", fileBytes / 1048576.0);
     const double outputRateMHz = s.samplerate * s.outputRateTenths / 10;
     const int64_t t = static_cast<int64_t>(n / (1000.0 * outputRateMHz));
-    event.runTime = Format("%02d:%02d:%02d.%04d", static_cast<int>(t / 3600000), static_cast<int>(t % 3600000 / 60000),
+    event.runTime = Format("%02d:%02d:%02d.%03d", static_cast<int>(t / 3600000), static_cast<int>(t % 3600000 / 60000),
                            static_cast<int>(t % 60000 / 1000), static_cast<int>(t % 1000));
     const bool automatic = std::string_view(session_.record.autoOptimization) == text::kYes;
     event.maxScaleFactor = Format("%f%s", s.scale * kTargetPeak / result.peak, automatic ? " (auto set)" : "");

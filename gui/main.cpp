@@ -47,7 +47,8 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName("quelvor");
-    QApplication::setApplicationDisplayName(kProgramName);
+    // No display name: the window system would append it to every window title, and the title
+    // is to read exactly "Brannig Quelvor - 1.05".
     QApplication::setApplicationVersion(kProgramVersion);
 
     QCommandLineParser parser;

@@ -128,7 +128,7 @@ TEST(Runner, AutomaticOptimisationPutsThePeakAtNinetyFivePercent)
     EXPECT_EQ(session.jobs.items[kJobItem].image, 0);
     EXPECT_EQ(Result(session, 0, kJobConvertedSamples), "1000");
     EXPECT_EQ(Result(session, 0, kJobFileSize), "0.003933 MB");  // (121 + 3 + 4000) / 2^20
-    EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:00.0001");
+    EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:00.001");  // hh:mm:ss.ms, milliseconds in three digits
     EXPECT_NE(Result(session, 0, kJobMaxScaleFactor).find(" (auto set)"), std::string::npos);
     const ConversionEvent *finished = Finished(run, 0);
     ASSERT_NE(finished, nullptr);
@@ -263,7 +263,7 @@ TEST(Runner, ResultTextsOfAMillionPairs)
     EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("a.bin"), dir.file("b.bin")}), 2);
     ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Done");
-    EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:01.0000");
+    EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:01.000");
     EXPECT_EQ(Result(session, 0, kJobFileSize), "3.814816 MB");  // (121 + 3 + 4,000,000) / 2^20
     EXPECT_EQ(Result(session, 0, kJobMaxScaleFactor), "1.245146");
     // The worker analysed job 2 last; the session shows job 1.
@@ -292,7 +292,7 @@ TEST(Runner, FilterWithRateChangeGivesTheExpectedPairCount)
     const RunOutcome run = ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Done");
     EXPECT_EQ(Result(session, 0, kJobConvertedSamples), "125000");
-    EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:00.0250");  // 125000 pairs at 0.5 MHz
+    EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:00.250");  // 125000 pairs at 0.5 MHz
     EXPECT_EQ(Status(session, 1), "Status: Done");  // an interval under 2000 sets is filtered too
     EXPECT_EQ(Result(session, 1, kJobConvertedSamples), "750");
     const std::string output = testsupport::ReadFile(dir.file("long.bin.wv"));
