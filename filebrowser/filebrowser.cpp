@@ -23,8 +23,8 @@
 
 namespace {
 
-constexpr int kNameColumnWidth = 320;
 constexpr int kSizeColumnWidth = 70;
+constexpr int kFileListWidth = 390;        // at the start: names and sizes
 constexpr int kFolderTreeWidth = 200;      // at the start, and the least on a resize
 constexpr int kFileListLeastWidth = 120;   // what a resize leaves the list at least
 constexpr size_t kRecentFolderCount = 8;
@@ -113,8 +113,9 @@ FileBrowser::FileBrowser(const QString &rootLabel, QWidget *parent) : QWidget(pa
     fileList_->setSelectionBehavior(QAbstractItemView::SelectRows);
     fileList_->setSortingEnabled(true);
     fileList_->sortByColumn(FileListModel::kNameColumn, Qt::AscendingOrder);
+    // The names take the width the list gets; the sizes keep theirs.
     fileList_->header()->setStretchLastSection(false);
-    fileList_->header()->resizeSection(FileListModel::kNameColumn, kNameColumnWidth);
+    fileList_->header()->setSectionResizeMode(FileListModel::kNameColumn, QHeaderView::Stretch);
     fileList_->header()->resizeSection(FileListModel::kSizeColumn, kSizeColumnWidth);
     fileList_->installEventFilter(this);
     // Shown in the middle of the list while what it is to show is read.
@@ -130,7 +131,7 @@ FileBrowser::FileBrowser(const QString &rootLabel, QWidget *parent) : QWidget(pa
     splitter_->addWidget(fileList_);
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
-    splitter_->setSizes({kFolderTreeWidth, kNameColumnWidth + kSizeColumnWidth});
+    splitter_->setSizes({kFolderTreeWidth, kFileListWidth});
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(splitter_);

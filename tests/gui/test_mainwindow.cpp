@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -417,6 +418,9 @@ TEST(MainWindow, ExtraSpaceGoesToThePagesTheJobsAndTheBrowser)
     };
     const auto small = sizes();
     const QSize status = fixture.find<QWidget>("TABLE_STATUS")->size();
+    QHeaderView *fileColumns = fixture.find<QTreeView>("BROWSER_FILES")->header();
+    const int nameWidth = fileColumns->sectionSize(0);
+    const int sizeWidth = fileColumns->sectionSize(1);
     EXPECT_GE(fixture.window->minimumSize().width(), kMinimumWindowWidth);
     EXPECT_GE(fixture.window->minimumSize().height(), kMinimumWindowHeight);
 
@@ -427,6 +431,8 @@ TEST(MainWindow, ExtraSpaceGoesToThePagesTheJobsAndTheBrowser)
     EXPECT_EQ(fixture.find<QWidget>("TABLE_STATUS")->size(), QSize(status.width() + 580, status.height()));
     EXPECT_NEAR(large[2].height() - small[2].height(), 145, 2);     // jobs and browser share the height
     EXPECT_NEAR(large[3].height() - small[3].height(), 145, 2);
+    EXPECT_GT(fileColumns->sectionSize(0), nameWidth + 400);        // the file names take the list's width
+    EXPECT_EQ(fileColumns->sectionSize(1), sizeWidth);
 }
 
 TEST(MainWindow, AboutReplacesThePanelAndTheSplashTurns)
