@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "filebrowser/folderread.h"
+#include "filebrowser/pathtext.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ bool HoldsUserFiles(const std::string &type, const std::string &root)
 
 std::string ReadLine(const std::string &path)
 {
-    QFile file(QFile::decodeName(path.c_str()));
+    QFile file(PathText(path));
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readLine().trimmed().toStdString();
 }
@@ -89,7 +90,7 @@ std::vector<TopFolder> RootAndHome()
     std::vector<TopFolder> folders;
     Add(folders, "/", TopFolder::Kind::Root);
     const char *home = std::getenv("HOME");
-    const std::string homePath = home && *home ? home : QFile::encodeName(QDir::homePath()).toStdString();
+    const std::string homePath = home && *home ? home : PathBytes(QDir::homePath());
     Add(folders, homePath, TopFolder::Kind::Home);
     return folders;
 }
@@ -99,7 +100,7 @@ std::vector<TopFolder> TopFolders(bool withRemovable, bool withOptical)
     std::vector<TopFolder> folders = RootAndHome();
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
         if (!volume.isValid() || !volume.isReady()) continue;
-        const std::string root = QFile::encodeName(volume.rootPath()).toStdString();
+        const std::string root = PathBytes(volume.rootPath());
         const std::string type = volume.fileSystemType().toStdString();
         if (!HoldsUserFiles(type, root)) continue;
         const std::string device = KernelName(volume.device());

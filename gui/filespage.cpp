@@ -56,7 +56,7 @@ std::vector<std::string> LocalPaths(const QList<QUrl> &urls)
 {
     std::vector<std::string> paths;
     for (const QUrl &url : urls)
-        if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+        if (url.isLocalFile()) paths.push_back(PathBytes(url.toLocalFile()));
     return paths;
 }
 

@@ -22,6 +22,7 @@
 #include "conversion/jobs.h"
 #include "conversion/runstate.h"
 #include "filebrowser/filebrowser.h"
+#include "filebrowser/pathtext.h"
 #include "gui/dialogs.h"
 #include "gui/mainwindow.h"
 #include "gui/splash.h"
@@ -177,7 +178,7 @@ int main(int argc, char *argv[])
     Session session;
     session.monitors = {{0, 0, 1920, 0, 1200}};
     App_StartSession(session, configurations.path().toStdString());
-    static_cast<void>(App_SetBrowserDirectory(session, QFile::encodeName(shown.path()).toStdString()));
+    static_cast<void>(App_SetBrowserDirectory(session, PathBytes(shown.path())));
     Configuration_SetByName(session, "tone16");
     Gui_SetUnsavedStatus(session, 0);
 
