@@ -93,6 +93,7 @@ FileBrowser::FileBrowser(const QString &rootLabel, QWidget *parent) : QWidget(pa
 
     folderTree_ = new QTreeView;
     folderTree_->setObjectName("BROWSER_FOLDERS");
+    folderTree_->setAccessibleName(QStringLiteral("Folders"));
     folderTree_->setModel(folderModel_);
     folderTree_->setHeaderHidden(true);
     // Deep folders widen the column and scroll sideways instead of being cut off.
@@ -104,6 +105,7 @@ FileBrowser::FileBrowser(const QString &rootLabel, QWidget *parent) : QWidget(pa
 
     fileList_ = new QTreeView;
     fileList_->setObjectName("BROWSER_FILES");
+    fileList_->setAccessibleName(QStringLiteral("Files"));
     fileList_->setModel(listModel_);
     fileList_->setRootIsDecorated(false);
     fileList_->setItemsExpandable(false);
@@ -116,7 +118,8 @@ FileBrowser::FileBrowser(const QString &rootLabel, QWidget *parent) : QWidget(pa
     // The names take the width the list gets; the sizes keep theirs.
     fileList_->header()->setStretchLastSection(false);
     fileList_->header()->setSectionResizeMode(FileListModel::kNameColumn, QHeaderView::Stretch);
-    fileList_->header()->resizeSection(FileListModel::kSizeColumn, kSizeColumnWidth);
+    const int widestSize = fileList_->fontMetrics().horizontalAdvance(QStringLiteral("9999 KB")) + 16;
+    fileList_->header()->resizeSection(FileListModel::kSizeColumn, std::max(kSizeColumnWidth, widestSize));
     fileList_->installEventFilter(this);
     // Shown in the middle of the list while what it is to show is read.
     readingHint_ = new QLabel(QStringLiteral("Reading..."));

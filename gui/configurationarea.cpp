@@ -115,6 +115,7 @@ void ConfigurationArea::buildTree()
 {
     tree = new QTreeView;
     tree->setObjectName("TREE_CONFIGURATION");
+    tree->setAccessibleName("Configuration");
     model = new ConfigurationTreeModel(session, tree);
     tree->setModel(model);
     tree->setItemDelegate(new ConfigurationTreeDelegate(tree));

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -105,9 +106,11 @@ QWidget *FilesPage::buildControls()
     outputDirectory = new QLineEdit;
     outputDirectory->setObjectName("STRING_OUTPUTDIR");
     outputDirectory->setReadOnly(true);
+    outputDirectory->setAccessibleName("Default Output Directory");
     outputButton = new QPushButton(style()->standardIcon(QStyle::SP_DirOpenIcon), "");
     outputButton->setObjectName("BUTTON_OUTPUT");
     outputButton->setToolTip("Choose the output directory");
+    outputButton->setAccessibleName("Choose the output directory");
     overwrite = new QCheckBox("Overwrite Protection");
     overwrite->setObjectName("CHECKBOX_OVERWRITE");
     overwrite->setToolTip("Skips jobs whose output file exists already");
@@ -165,6 +168,7 @@ void FilesPage::buildJobsTree()
 {
     jobsTree = new QTreeView;
     jobsTree->setObjectName("TREE");
+    jobsTree->setAccessibleName("Conversion jobs");
     jobsModel = new JobsModel(session, jobsTree);
     jobsTree->setModel(jobsModel);
     jobsTree->setItemDelegate(new JobsDelegate(jobsTree));
@@ -180,6 +184,7 @@ void FilesPage::buildJobsTree()
     jobsTree->viewport()->installEventFilter(this);
     auto *remove = new QShortcut(QKeySequence::Delete, jobsTree, nullptr, nullptr, Qt::WidgetShortcut);
     connect(remove, &QShortcut::activated, this, &FilesPage::removeCurrentJob);
+    jobsTree->installEventFilter(this);  // F2 and Return open the current row's file dialog
 
     // The hint sits in the middle of the empty tree.
     addFilesHere = new QLabel("Add IQ Waveforms to convert here");
@@ -263,6 +268,14 @@ void FilesPage::showEvent(QShowEvent *event)
 
 bool FilesPage::eventFilter(QObject *watched, QEvent *event)
 {
+    // The tree's own keys would start an editor (F2) or activate the row (Return); here they
+    // open the row's file dialog, as a click on its path does.
+    if (watched == jobsTree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key != Qt::Key_F2 && key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+        openCurrentJobFile();
+        return true;
+    }
     if (watched != jobsTree->viewport() && watched != browserListArea) return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::DragEnter:
@@ -298,6 +311,12 @@ void FilesPage::removeCurrentJob()
 {
     const int item = jobsModel->itemOf(jobsTree->currentIndex());
     if (item >= 0) static_cast<void>(onFilesTree(session, item - item % kItemsPerJob));
+}
+
+void FilesPage::openCurrentJobFile()
+{
+    const int item = jobsModel->itemOf(jobsTree->currentIndex());
+    if (item >= 0 && session.jobs.items[item].cell == JobCell::File) chooseJobFile(item);
 }
 
 void FilesPage::pressJobCell(const QModelIndex &index)

@@ -28,6 +28,7 @@ public:
     void addFiles(const std::vector<std::string> &paths, int qFiles);
     void addSelectedFiles();     // the visible add button: IQ, or I files
     void removeCurrentJob();
+    void openCurrentJobFile();
     // Files and folders dropped from a file manager: the files, and the files in the folders,
     // are added as jobs once the folders have been read in the background. Refused (with a line
     // in the status log) while a conversion runs.

@@ -75,10 +75,11 @@ IqPage::IqPage(Session &session, QWidget *parent) : QWidget(parent), session(ses
 
 QWidget *IqPage::buildPreview()
 {
-    previewGraph = Graph("GRAPH", kIqLabels, session.views.iq.preview);
+    previewGraph = Graph("GRAPH", "IQ preview", kIqLabels, session.views.iq.preview);
     hint = AddHintOverlay(previewGraph);
     position = new QSlider(Qt::Horizontal);
     position->setObjectName("NUMERICSLIDE_POSITION");
+    position->setAccessibleName("File Position");
     position->setToolTip("File Position: the first sample set of the preview");
     samples = new QComboBox;
     samples->setObjectName("RING_SAMPLES");
@@ -89,7 +90,7 @@ QWidget *IqPage::buildPreview()
     cursor->setObjectName("RING_CURSOR");
     cursor->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     totalLabel = new QLabel;
-    total = Indicator("NUMERIC_TOTAL");
+    total = Indicator("NUMERIC_TOTAL", "Total IQ Samples");
     show[0] = ShowBox("CHECKBOX_SHOWI", "Show I Samples", true);
     show[1] = ShowBox("CHECKBOX_SHOWQ", "Show Q Samples", true);
     show[2] = ShowBox("CHECKBOX_SHOWF", "Show FFT", true);
@@ -146,7 +147,7 @@ QWidget *IqPage::buildPreview()
 QWidget *IqPage::buildSeam()
 {
     intervalLabel = new QLabel("Interval Length");
-    interval = Indicator("NUMERIC_INTERVAL");
+    interval = Indicator("NUMERIC_INTERVAL", "Interval Length");
     show[3] = ShowBox("CHECKBOX_SHOWI_EOL", "Show I Samples", true);
     show[4] = ShowBox("CHECKBOX_SHOWQ_EOL", "Show Q Samples", true);
     show[5] = ShowBox("CHECKBOX_SHOWF_EOL", "Show FFT", true);
@@ -164,7 +165,7 @@ QWidget *IqPage::buildSeam()
     auto *layout = new QVBoxLayout(seamArea);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(titleRow);
-    seamGraph = Graph("GRAPH_EOL", kIqLabels, session.views.iq.seam);
+    seamGraph = Graph("GRAPH_EOL", "End of loop", kIqLabels, session.views.iq.seam);
     layout->addWidget(seamGraph, 1);
     layout->addLayout(showRow);
 
@@ -222,6 +223,7 @@ void IqPage::refresh()
     }
     cursor->setVisible(view.cursorRingVisible);
     totalLabel->setText(QString::fromStdString(view.totalLabel));
+    total->setAccessibleName(totalLabel->text());
     total->setText(QString::number(view.total));
     interval->setText(QString::number(view.interval));
     interval->setVisible(view.intervalVisible);

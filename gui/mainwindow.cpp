@@ -18,6 +18,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/startup.h"
 #include "app/viewchoices.h"
@@ -52,8 +53,6 @@ MainWindow::MainWindow(Session &session, Dialogs &dialogs, QWidget *parent)
     setWindowTitle(kWindowTitle);
     // The icon the desktop entry installs, or the same picture drawn here.
     setWindowIcon(QIcon::fromTheme("quelvor", QIcon(LogoPixmap(64, 2.0))));
-    setMinimumSize(kMinimumWindowWidth, kMinimumWindowHeight);
-    resize(kMinimumWindowWidth, kMinimumWindowHeight);
     bridge = new ConversionBridge(session, this);
     redrawTimer = new QTimer(this);
     redrawTimer->setSingleShot(true);
@@ -66,6 +65,8 @@ MainWindow::MainWindow(Session &session, Dialogs &dialogs, QWidget *parent)
     stack->addWidget(panel);
     stack->addWidget(about);
     setCentralWidget(stack);
+    fitMinimumSize();
+    resize(minimumSize());
     connect(about, &AboutPanel::closeRequested, this, &MainWindow::showPanel);
     addShortcuts();
 
@@ -84,6 +85,7 @@ QWidget *MainWindow::buildPanel()
 {
     tabs = new QTabWidget;
     tabs->setObjectName("TAB");
+    tabs->setAccessibleName("Pages");
     filesPage = new FilesPage(session, dialogs);
     metadataPage = new MetadataPage(session);
     iqPage = new IqPage(session);
@@ -95,7 +97,7 @@ QWidget *MainWindow::buildPanel()
     connect(tabs, &QTabWidget::currentChanged, this,
             [this](int index) { static_cast<void>(Gui_SetActiveTab(this->session, index)); });
     configurationArea = new ConfigurationArea(session, dialogs);
-    configurationArea->setMinimumWidth(300);
+    configurationArea->setMinimumWidth(std::max(300, configurationArea->minimumSizeHint().width()));
 
     verticalSplitter = new QSplitter(Qt::Horizontal);
     verticalSplitter->setObjectName("SPLITTER_VERTICAL");
@@ -127,12 +129,14 @@ QWidget *MainWindow::buildStatusArea()
 {
     statusView = new QTableView;
     statusView->setObjectName("TABLE_STATUS");
+    statusView->setAccessibleName("Status");
     statusModel = new StatusLogModel(session, statusView);
     statusView->setModel(statusModel);
     statusView->verticalHeader()->hide();
-    statusView->verticalHeader()->setDefaultSectionSize(20);
+    // Rows of the designed 20 pixels, or more when a large font needs it.
+    statusView->verticalHeader()->setDefaultSectionSize(std::max(20, statusView->fontMetrics().height() + 6));
     statusView->horizontalHeader()->resizeSection(0, 26);
-    statusView->horizontalHeader()->resizeSection(1, 70);
+    statusView->horizontalHeader()->resizeSection(1, std::max(70, statusView->fontMetrics().horizontalAdvance("00:00:00") + 16));
     statusView->horizontalHeader()->setStretchLastSection(true);
     statusView->setSelectionMode(QAbstractItemView::NoSelection);
     statusView->setShowGrid(false);
@@ -165,7 +169,10 @@ QWidget *MainWindow::buildStatusArea()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(statusBox, 1);
     auto *columnWidget = new QWidget;
-    columnWidget->setFixedWidth(kConvertColumnWidth);
+    // Wide enough for the longer of the button's two texts.
+    const QFontMetrics bold(font);
+    const int textWidth = std::max(bold.horizontalAdvance(kConvertStart), bold.horizontalAdvance(kConvertAbort));
+    columnWidget->setFixedWidth(std::max(kConvertColumnWidth, textWidth + 40));
     columnWidget->setLayout(column);
     layout->addWidget(columnWidget);
     return area;
@@ -218,6 +225,20 @@ void MainWindow::convert() { bridge->convert(); }
 void MainWindow::showAbout() { stack->setCurrentWidget(about); }
 
 void MainWindow::showPanel() { stack->setCurrentWidget(panel); }
+
+// The window is never smaller than the designed size, nor than its controls need: with a large
+// font they need more, and what they need changes with what they show.
+void MainWindow::fitMinimumSize()
+{
+    setMinimumSize(layout()->minimumSize().expandedTo(QSize(kMinimumWindowWidth, kMinimumWindowHeight)));
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::LayoutRequest) fitMinimumSize();
+    return handled;
+}
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {

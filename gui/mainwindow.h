@@ -44,6 +44,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     QWidget *buildPanel();
@@ -55,6 +56,7 @@ private:
     void redraw(SessionChange change);
     void refreshConvertButton();
     void applyLocks();
+    void fitMinimumSize();
 
     Session &session;
     Dialogs &dialogs;

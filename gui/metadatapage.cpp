@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/currentvaluesmodel.h"
 #include "gui/dumpmodel.h"
@@ -16,10 +17,11 @@ namespace {
 
 constexpr int kCurrentValuesLabelWidth = 160;
 
-QTableView *DumpView(const char *objectName, DumpTableModel *model)
+QTableView *DumpView(const char *objectName, const QString &name, DumpTableModel *model)
 {
     auto *table = new QTableView;
     table->setObjectName(objectName);
+    table->setAccessibleName(name);
     table->setModel(model);
     table->setItemDelegate(new DumpCellDelegate(table));
     const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -51,8 +53,8 @@ MetadataPage::MetadataPage(Session &session, QWidget *parent) : QWidget(parent),
     trailerTitle = Title("TEXTMSG_TRAILER", "");
     headerModel = new DumpTableModel(session.views.metadata.header, this);
     trailerModel = new DumpTableModel(session.views.metadata.trailer, this);
-    header = DumpView("TABLE_HEADER", headerModel);
-    trailer = DumpView("TABLE_TRAILER", trailerModel);
+    header = DumpView("TABLE_HEADER", "Header", headerModel);
+    trailer = DumpView("TABLE_TRAILER", "Trailer", trailerModel);
     currentValues = buildCurrentValues();
     hint = AddHintOverlay(header->viewport());
     for (auto [view, table] : {std::pair{header, kTableHeader}, std::pair{trailer, kTableTrailer}})
@@ -76,10 +78,16 @@ QTableView *MetadataPage::buildCurrentValues()
     currentValuesModel = new CurrentValuesModel(session, this);
     auto *table = new QTableView;
     table->setObjectName("TABLE_CURRENT_VALUES");
+    table->setAccessibleName("Current Values");
     table->setModel(currentValuesModel);
     table->horizontalHeader()->hide();
     table->verticalHeader()->hide();
-    table->horizontalHeader()->resizeSection(CurrentValuesModel::kLabelColumn, kCurrentValuesLabelWidth);
+    int labelWidth = kCurrentValuesLabelWidth;
+    for (int row = 0; row < currentValuesModel->rowCount(); ++row) {
+        const QString label = currentValuesModel->index(row, CurrentValuesModel::kLabelColumn).data().toString();
+        labelWidth = std::max(labelWidth, table->fontMetrics().horizontalAdvance(label) + 12);
+    }
+    table->horizontalHeader()->resizeSection(CurrentValuesModel::kLabelColumn, labelWidth);
     table->horizontalHeader()->setStretchLastSection(true);
     // Six rows, always all of them: rows as high as the font needs, the table as high as they.
     const int rowHeight = table->fontMetrics().height() + 8;

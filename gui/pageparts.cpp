@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 QLabel *Title(const char *objectName, const QString &text)
 {
@@ -15,10 +16,12 @@ QLabel *Title(const char *objectName, const QString &text)
     return label;
 }
 
-PlotWidget *Graph(const char *objectName, const PlotWidget::PlotLabels &labels, const GraphView &view)
+PlotWidget *Graph(const char *objectName, const QString &name, const PlotWidget::PlotLabels &labels,
+                  const GraphView &view)
 {
     auto *graph = new PlotWidget(labels);
     graph->setObjectName(objectName);
+    graph->setAccessibleName(name);
     graph->setGraph(&view);
     return graph;
 }
@@ -31,13 +34,17 @@ QCheckBox *ShowBox(const char *objectName, const QString &text, bool checked)
     return box;
 }
 
-QLineEdit *Indicator(const char *objectName)
+QLineEdit *Indicator(const char *objectName, const QString &name)
 {
     auto *field = new QLineEdit;
     field->setObjectName(objectName);
+    field->setAccessibleName(name);
     field->setReadOnly(true);
     field->setAlignment(Qt::AlignRight);
-    field->setMaximumWidth(110);
+    // Room for a ten-digit count, in the font the field has.
+    const int digits = field->fontMetrics().horizontalAdvance(QString(10, '0')) + 16;
+    field->setMinimumWidth(digits);
+    field->setMaximumWidth(std::max(110, digits));
     return field;
 }
 

@@ -12,9 +12,11 @@ class QLineEdit;
 class QWidget;
 
 QLabel *Title(const char *objectName, const QString &text);
-PlotWidget *Graph(const char *objectName, const PlotWidget::PlotLabels &labels, const GraphView &view);
+// `name` is what a screen reader announces for the control.
+PlotWidget *Graph(const char *objectName, const QString &name, const PlotWidget::PlotLabels &labels,
+                  const GraphView &view);
 QCheckBox *ShowBox(const char *objectName, const QString &text, bool checked);
-QLineEdit *Indicator(const char *objectName);
+QLineEdit *Indicator(const char *objectName, const QString &name);
 
 // A hint in the middle of `area`: the page's TEXT_ADD_FIRST.
 QLabel *AddHintOverlay(QWidget *area);

@@ -1,7 +1,9 @@
 #include "gui/plotwidget.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
@@ -22,7 +24,8 @@ constexpr int kSideMargin = 60;        // least room for a vertical axis' labels
 constexpr int kEndMargin = 40;         // least room for a horizontal axis' labels and title
 constexpr int kTickLength = 4;
 constexpr double kGrabDistance = 5.0;  // how near a cursor line a press grabs it, in pixels
-constexpr double kZoomPerNotch = 1.25;
+constexpr double kZoomPerNotch = 1.25;  // also the zoom of one + or - key press
+constexpr double kPageSteps = 10.0;     // Page Up and Page Down move a cursor this many arrow steps
 constexpr double kMarkerRadius = 2.0;
 // A long line is stroked in pieces of this many segments: the rasteriser strokes a wide
 // antialiased polyline in time that grows faster than its length.
@@ -48,6 +51,7 @@ std::optional<double> ValueAt(const PlotTrace &trace, double x)
 PlotWidget::PlotWidget(const PlotLabels &labels, QWidget *parent) : QWidget(parent), labels(labels)
 {
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);  // the grid image covers the whole widget
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     readRanges();
@@ -196,11 +200,16 @@ void PlotWidget::buildGrid()
         }
         painter.drawText(QRect(plot.x(), 4, plot.width(), textHeight), Qt::AlignCenter, labels.top);
     }
+    // A vertical title stands beside the middle of the plot, moved along it as far as it must to
+    // stay inside the widget; in a graph lower than the title it is shortened with an ellipsis.
     const auto title = [&](const QString &text, double x, double angle) {
+        const QString shown = painter.fontMetrics().elidedText(text, Qt::ElideRight, std::max(height() - 8, 0));
+        const double half = painter.fontMetrics().horizontalAdvance(shown) / 2.0 + 4;
+        const double middle = std::clamp(plot.y() + plot.height() / 2.0, half, std::max(half, height() - half));
         painter.save();
-        painter.translate(x, plot.y() + plot.height() / 2.0);
+        painter.translate(x, middle);
         painter.rotate(angle);
-        painter.drawText(QRectF(-kWide, -textHeight / 2.0, 2 * kWide, textHeight), Qt::AlignCenter, text);
+        painter.drawText(QRectF(-kWide, -textHeight / 2.0, 2 * kWide, textHeight), Qt::AlignCenter, shown);
         painter.restore();
     };
     if (!labels.left.isEmpty()) {
@@ -236,6 +245,10 @@ void PlotWidget::paintEvent(QPaintEvent *)
     // While a cursor is dragged its own label takes the readout's place.
     if (hovering && dragIndex < 0 && !readout.isEmpty())
         drawBox(painter, QPointF(plot.x() + 4, plot.y() + 4), readout, false);
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+        painter.drawRect(plot.adjusted(-2, -2, 1, 1));
+    }
 }
 
 // The grid with the curves on it. Kept apart from the cursors and the readout, so that moving
@@ -466,6 +479,7 @@ void PlotWidget::mouseReleaseEvent(QMouseEvent *event)
     }
     const int index = dragIndex;
     dragIndex = -1;
+    lastDragged = index;
     update();
     // A click on a cursor without moving it leaves it where it is.
     if (!dragMoved) return;
@@ -492,18 +506,38 @@ void PlotWidget::wheelEvent(QWheelEvent *event)
         return;
     }
     event->accept();
-    const double span = Span(view);
-    const double fullSpan = Span(fullBottom);
-    const double newSpan = std::clamp(span * std::pow(kZoomPerNotch, -notches), minimumSpan(), fullSpan);
-    if (newSpan >= fullSpan) {
-        setView(fullBottom);
-        return;
-    }
     // The value under the pointer stays under it.
-    const double anchor = xAt(static_cast<int>(std::lround(pos.x())));
-    double minimum = anchor - (anchor - view.minimum) * (newSpan / span);
-    minimum = std::clamp(minimum, fullBottom.minimum, fullBottom.maximum - newSpan);
-    setView({minimum, minimum + newSpan});
+    zoom(std::pow(kZoomPerNotch, notches), xAt(static_cast<int>(std::lround(pos.x()))));
+}
+
+void PlotWidget::keyPressEvent(QKeyEvent *event)
+{
+    const int keyboard = keyboardCursor();
+    const double anchor = keyboard >= 0 ? cursors[static_cast<size_t>(keyboard)].x : (view.minimum + view.maximum) / 2;
+    bool handled = true;
+    switch (event->key()) {
+    case Qt::Key_Left: handled = moveKeyboardCursor(-1.0); break;
+    case Qt::Key_Right: handled = moveKeyboardCursor(1.0); break;
+    case Qt::Key_PageDown: handled = moveKeyboardCursor(-kPageSteps); break;
+    case Qt::Key_PageUp: handled = moveKeyboardCursor(kPageSteps); break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: zoom(kZoomPerNotch, std::clamp(anchor, view.minimum, view.maximum)); break;
+    case Qt::Key_Minus: zoom(1.0 / kZoomPerNotch, std::clamp(anchor, view.minimum, view.maximum)); break;
+    default: handled = false;
+    }
+    if (!handled) QWidget::keyPressEvent(event);
+}
+
+void PlotWidget::focusInEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void PlotWidget::focusOutEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 void PlotWidget::leaveEvent(QEvent *event)
@@ -520,6 +554,56 @@ void PlotWidget::setView(AxisRange range)
     updateLayout();
     updateReadout();
     update();
+}
+
+// Multiplies the magnification by `factor`, keeping `anchor` at its pixel; never wider than the
+// whole range nor narrower than minimumSpan().
+void PlotWidget::zoom(double factor, double anchor)
+{
+    const double span = Span(view);
+    const double fullSpan = Span(fullBottom);
+    const double newSpan = std::clamp(span / factor, minimumSpan(), fullSpan);
+    if (newSpan >= fullSpan) {
+        setView(fullBottom);
+        return;
+    }
+    double minimum = anchor - (anchor - view.minimum) * (newSpan / span);
+    minimum = std::clamp(minimum, fullBottom.minimum, fullBottom.maximum - newSpan);
+    setView({minimum, minimum + newSpan});
+}
+
+// The cursor the arrow keys move: the one dragged last, or else the first draggable one; -1 when
+// the graph has none.
+int PlotWidget::keyboardCursor() const
+{
+    const auto draggable = [this](int i) {
+        return i >= 0 && i < static_cast<int>(cursors.size()) && cursors[static_cast<size_t>(i)].enabled &&
+               cursors[static_cast<size_t>(i)].mode == 1;
+    };
+    if (draggable(lastDragged)) return lastDragged;
+    for (int i = 0; i < static_cast<int>(cursors.size()); ++i)
+        if (draggable(i)) return i;
+    return -1;
+}
+
+// Moves the keyboard cursor by `steps` steps of one pixel (at least one sample) and reports it
+// as a drag would; the view follows a cursor that leaves it. False when there is no such cursor.
+bool PlotWidget::moveKeyboardCursor(double steps)
+{
+    const int index = keyboardCursor();
+    if (index < 0) return false;
+    const double pixelStep = Span(view) / std::max(1, plot.width() - 1);
+    const double step = std::max(pixelStep, minimumSpan() / 4.0);
+    const double from = std::clamp(cursors[static_cast<size_t>(index)].x, fullBottom.minimum, fullBottom.maximum);
+    const double to = std::clamp(from + steps * step, fullBottom.minimum, fullBottom.maximum);
+    if (to < view.minimum || to > view.maximum) {
+        const double span = Span(view);
+        const double minimum = std::clamp(to - span / 2, fullBottom.minimum, fullBottom.maximum - span);
+        setView({minimum, minimum + span});
+    }
+    lastDragged = index;
+    emit cursorMoved(index, to);
+    return true;
 }
 
 // The narrowest x range the wheel zooms to: four steps of the first curve, and never below a

@@ -1,6 +1,7 @@
 #pragma once
 // A graph of the analysis pages: the curves of a GraphView against its axis ranges, the page's
-// cursors, a mouse-wheel zoom of the x axis and a readout of the value under the pointer. The
+// cursors, a mouse-wheel zoom of the x axis and a readout of the value under the pointer. With
+// the keyboard focus, the arrow keys move the draggable cursor as a drag does and +/- zoom. The
 // view struct belongs to the core; the widget only reads it and draws.
 
 #include <QPixmap>
@@ -48,7 +49,8 @@ public:
     QSize minimumSizeHint() const override;
 
 signals:
-    // The user dragged cursor `index` to `x` on the bottom axis and let go.
+    // The user dragged cursor `index` to `x` on the bottom axis and let go, or moved it there
+    // with an arrow key.
     void cursorMoved(int index, double x);
 
 protected:
@@ -60,6 +62,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void leaveEvent(QEvent *event) override;
 
 private:
@@ -72,7 +77,10 @@ private:
     void drawCursors(QPainter &painter);
     void drawBox(QPainter &painter, QPointF anchor, const QString &text, bool centred);
     void setView(AxisRange range);
+    void zoom(double factor, double anchor);
     int draggableCursorAt(double pixelX) const;
+    int keyboardCursor() const;
+    bool moveKeyboardCursor(double steps);
     void updateReadout();
     double minimumSpan() const;
 
@@ -98,6 +106,7 @@ private:
     int vertexCount = 0;
 
     int dragIndex = -1;               // the cursor being dragged, or -1
+    int lastDragged = -1;             // the cursor the arrow keys move when there are several
     bool dragMoved = false;
     double dragX = 0.0;
     QString dragText;

@@ -15,7 +15,7 @@ const PlotWidget::PlotLabels kSignalProcessingLabels{"Frequency [f/fs]", "Relati
 SignalProcessingPage::SignalProcessingPage(Session &session, QWidget *parent) : QWidget(parent), session(session)
 {
     setObjectName("PAGE_SP");
-    graph = Graph("GRAPH", kSignalProcessingLabels, session.views.signalProcessing.graph);
+    graph = Graph("GRAPH", "Signal processing preview", kSignalProcessingLabels, session.views.signalProcessing.graph);
     hint = AddHintOverlay(graph);
     show[0] = ShowBox("CHECKBOX_SHOW_FBF", "Show FFT Before Filter", true);
     show[1] = ShowBox("CHECKBOX_SHOW_FAF", "Show FFT After Filter", true);

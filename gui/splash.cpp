@@ -33,7 +33,7 @@ Splash::Splash(QWidget *parent) : QWidget(parent)
     layout->addWidget(message);
     layout->addWidget(quit, 0, Qt::AlignHCenter);
     layout->addStretch();
-    setFixedSize(420, 160);
+    fitSize();
 
     timer = new QTimer(this);
     timer->setInterval(kAnimationMilliseconds);
@@ -55,4 +55,8 @@ void Splash::refuseScreen()
     message->setText("Minimum resolution required: 1024x720");
     message->setStyleSheet("color: rgb(255, 0, 0);");
     quit->setVisible(true);
+    fitSize();
 }
+
+// The designed size, or more when a large font needs it for the text shown.
+void Splash::fitSize() { setFixedSize(sizeHint().expandedTo(QSize(420, 160))); }

@@ -22,6 +22,7 @@ signals:
 
 private:
     void step();
+    void fitSize();
 
     QLabel *message;
     QPushButton *quit;

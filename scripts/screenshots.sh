@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Draws the desktop program's splash, its four pages and the About panel into PNG files, at the
-# smallest window (1020 x 710) and at 1600 x 1000, and once more at twice the pixel density.
+# smallest window (1020 x 710) and at 1600 x 1000, and once more at twice and at one and a half
+# times the pixel density and with a 14 pt application font.
 # No display is needed.
 #   scripts/screenshots.sh [--docs] [OUTPUT_DIR]     (default: build/screenshots)
 # --docs also copies the pictures that README and docs/guide.md show into docs/images.
@@ -22,6 +23,8 @@ export TMPDIR=$scratch
 mkdir -p "$out"
 "$tool" "$out" "$top/examples"
 QT_SCALE_FACTOR=2 "$tool" "$out" "$top/examples" "@2x"
+QT_SCALE_FACTOR=1.5 "$tool" "$out" "$top/examples" "@1.5x"
+"$tool" "$out" "$top/examples" "-14pt" 14
 ls "$out"/*.png | sed "s|^$top/||"
 
 if [ "$docs" = 1 ]; then

@@ -9,11 +9,13 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFont>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/configflows.h"
 #include "app/filesflows.h"
@@ -156,8 +158,14 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: quelvor-screenshots OUTPUT_DIR EXAMPLES_DIR [SUFFIX]\n");
+        std::fprintf(stderr, "usage: quelvor-screenshots OUTPUT_DIR EXAMPLES_DIR [SUFFIX [FONT_POINTS]]\n");
         return 2;
+    }
+    // A larger application font, as users who need one set it for their desktop.
+    if (argc > 4) {
+        QFont font = QApplication::font();
+        font.setPointSizeF(std::atof(argv[4]));
+        QApplication::setFont(font);
     }
     const QDir output(QString::fromLocal8Bit(argv[1]));
     const QDir examples(QString::fromLocal8Bit(argv[2]));

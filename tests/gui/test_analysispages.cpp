@@ -89,6 +89,12 @@ TEST(IqPage, WindowLengthCursorShowBoxesAndTextLayout)
     EXPECT_EQ(session.configurations.unsaved, 1);
     EXPECT_EQ(session.views.iq.intervalCursor.x, 9.0);
 
+    // The keyboard does the same: the graph takes the focus, Right moves the cursor a sample.
+    graph->setFocus();
+    QTest::keyClick(graph, Qt::Key_Right);
+    fixture.settle();
+    EXPECT_EQ(session.tree.items[kItemFirstSample].value, "11");
+
     QTest::mouseClick(fixture.find<QCheckBox>("CHECKBOX_SHOWQ", "PAGE_IQ"), Qt::LeftButton);
     EXPECT_FALSE(session.views.iq.preview.traces[kSlotQ].visible);
 

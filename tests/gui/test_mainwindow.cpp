@@ -1,6 +1,8 @@
 // The main window driven as a user drives it: by objectName, with clicks and typing.
 
 #include <QAbstractItemView>
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -257,7 +259,21 @@ TEST(MainWindow, FilesBecomeJobsWhoseCellsOpenDialogsAndRemoveThem)
         EXPECT_EQ(directory->isVisible(), std::string(expected) == "User defined");
     }
 
-    tree->setCurrentIndex(static_cast<JobsModel *>(tree->model())->indexOf(kJobOutput));
+    // From the keyboard: F2 or Return on a path opens its dialog; on the job row nothing opens.
+    auto *jobs = static_cast<JobsModel *>(tree->model());
+    fixture.dialogs.asked.clear();
+    fixture.dialogs.files = {QString(), QString()};
+    tree->setCurrentIndex(jobs->indexOf(kJobOutput));
+    QTest::keyClick(tree, Qt::Key_F2);
+    tree->setCurrentIndex(jobs->indexOf(kJobInput, 0));
+    QTest::keyClick(tree, Qt::Key_Return);
+    tree->setCurrentIndex(jobs->indexOf(kJobItem));
+    QTest::keyClick(tree, Qt::Key_Return);
+    fixture.settle();
+    EXPECT_EQ(fixture.dialogs.asked, QStringList({"Please define the output file", "Please define the input file"}));
+    EXPECT_EQ(tree->model()->rowCount(), 1);
+
+    tree->setCurrentIndex(jobs->indexOf(kJobOutput));
     QTest::keyClick(tree, Qt::Key_Delete);
     fixture.settle();
     EXPECT_EQ(tree->model()->rowCount(), 0);
@@ -495,4 +511,58 @@ TEST(MainWindow, FirstJobOfAnUneditedNewDescribesItselfAndPresetsLoadUnsaved)
         EXPECT_EQ(fixture.session.configurations.unsaved, 1);
         EXPECT_EQ(fixture.find<QComboBox>("RING_CONFIGURATION")->findText("tone16"), 0);
     }
+}
+
+// A screen reader names every control the keyboard can reach, on every page: by its own text,
+// by the label it belongs to, or by a name given to it.
+TEST(MainWindow, EveryControlTheKeyboardReachesHasAnAccessibleName)
+{
+    WindowFixture fixture;
+    QStringList nameless;
+    for (QWidget *widget : fixture.window->findChildren<QWidget *>()) {
+        if (widget->focusPolicy() == Qt::NoFocus || widget->window() != fixture.window.get()) continue;
+        if (qobject_cast<QAbstractItemView *>(widget->parentWidget())) continue;  // a view's own viewport
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(accessible, nullptr);
+        if (accessible->text(QAccessible::Name).trimmed().isEmpty())
+            nameless << QString("%1 (%2)").arg(widget->objectName(), widget->metaObject()->className());
+    }
+    EXPECT_TRUE(nameless.isEmpty()) << nameless.join(", ").toStdString();
+}
+
+// With a 14 pt font no text is squeezed: rows grow with the font, and the window grows rather
+// than give a label, button or list less room than it needs, on every page.
+TEST(MainWindow, ALargeFontGrowsRowsAndTheWindowInsteadOfSqueezingText)
+{
+    struct LargeFont {
+        QFont previous = QApplication::font();
+        LargeFont()
+        {
+            QFont large = previous;
+            large.setPointSizeF(14);
+            QApplication::setFont(large);
+        }
+        ~LargeFont() { QApplication::setFont(previous); }
+    } largeFont;
+    WindowFixture fixture(CopyExampleConfiguration);
+    fixture.window->addFiles({QString::fromStdString(kExamples + "/tone16.bin")});
+    auto *status = fixture.find<QTableView>("TABLE_STATUS");
+    EXPECT_GE(status->verticalHeader()->defaultSectionSize(), status->fontMetrics().height() + 4);
+
+    QStringList squeezed;
+    for (int page = 0; page < 4; ++page) {
+        fixture.find<QTabWidget>("TAB")->setCurrentIndex(page);
+        fixture.settle();
+        for (QWidget *widget : fixture.window->findChildren<QWidget *>()) {
+            const bool holdsText = qobject_cast<QLabel *>(widget) || qobject_cast<QAbstractButton *>(widget) ||
+                                   qobject_cast<QComboBox *>(widget) || qobject_cast<QLineEdit *>(widget);
+            if (!holdsText || !widget->isVisible()) continue;
+            const QSize least = widget->minimumSizeHint().expandedTo(widget->minimumSize());
+            if (widget->width() < least.width() || widget->height() < least.height())
+                squeezed << QString("%1 %2 (%3 x %4 < %5 x %6)")
+                                .arg(widget->metaObject()->className(), widget->objectName())
+                                .arg(widget->width()).arg(widget->height()).arg(least.width()).arg(least.height());
+        }
+    }
+    EXPECT_TRUE(squeezed.isEmpty()) << squeezed.join("\n").toStdString();
 }

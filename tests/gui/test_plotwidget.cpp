@@ -166,3 +166,52 @@ TEST(PlotWidget, LongCurveDrawsAtMostFourVerticesPerColumn)
     EXPECT_LE(widget.drawnVertexCount(), 4 * columns + 4);
     EXPECT_GT(widget.drawnVertexCount(), 0);
 }
+
+TEST(PlotWidget, ArrowKeysMoveTheDraggableCursorAsADragAndPlusMinusZoom)
+{
+    GraphView graph = OneCurve(1001, 0.0);
+    PlotWidget widget(kIqLabels);
+    widget.resize(400, 250);
+    widget.setGraph(&graph);
+    std::vector<GraphCursor> cursors{GraphCursor{.x = 20.0, .mode = 0}, GraphCursor{.x = 500.0, .mode = 1}};
+    widget.setCursors(cursors);
+    widget.show();
+    EXPECT_EQ(widget.focusPolicy(), Qt::StrongFocus);
+    // The page answers a move by putting the cursor there, as it does after a drag.
+    QSignalSpy moved(&widget, &PlotWidget::cursorMoved);
+    QObject::connect(&widget, &PlotWidget::cursorMoved, [&](int index, double x) {
+        cursors[static_cast<size_t>(index)].x = x;
+        widget.setCursors(cursors);
+    });
+    const double pixel = 1000.0 / (widget.plotRect().width() - 1);
+
+    QTest::keyClick(&widget, Qt::Key_Right);
+    QTest::keyClick(&widget, Qt::Key_Right);
+    QTest::keyClick(&widget, Qt::Key_Left);
+    ASSERT_EQ(moved.count(), 3);
+    EXPECT_EQ(moved.at(0).at(0).toInt(), 1);  // the fixed cursor never moves
+    EXPECT_NEAR(cursors[1].x, 500.0 + pixel, 1e-9);
+    QTest::keyClick(&widget, Qt::Key_PageDown);
+    EXPECT_NEAR(cursors[1].x, 500.0 - 9 * pixel, 1e-9);
+
+    // Zoomed in around the cursor, which keeps its pixel; one step is then at least a sample.
+    const int cursorPixel = widget.pixelAt(cursors[1].x);
+    for (int i = 0; i < 30; ++i) QTest::keyClick(&widget, Qt::Key_Plus);
+    AxisRange shown = widget.visibleBottom();
+    EXPECT_NEAR(shown.maximum - shown.minimum, 4.0, 1e-9);
+    EXPECT_NEAR(widget.pixelAt(cursors[1].x), cursorPixel, 1);
+    const double before = cursors[1].x;
+    QTest::keyClick(&widget, Qt::Key_Right);
+    EXPECT_NEAR(cursors[1].x, before + 1.0, 1e-9);
+
+    // Moved past the zoomed view: the view follows; at the end of the range the cursor stops.
+    for (int i = 0; i < 10; ++i) QTest::keyClick(&widget, Qt::Key_Right);
+    shown = widget.visibleBottom();
+    EXPECT_TRUE(cursors[1].x >= shown.minimum && cursors[1].x <= shown.maximum);
+    for (int i = 0; i < 30; ++i) QTest::keyClick(&widget, Qt::Key_Minus);
+    shown = widget.visibleBottom();
+    EXPECT_EQ(shown.minimum, 0.0);
+    EXPECT_EQ(shown.maximum, 1000.0);
+    for (int i = 0; i < 20; ++i) QTest::keyClick(&widget, Qt::Key_PageUp);
+    EXPECT_EQ(cursors[1].x, 1000.0);
+}
