@@ -214,7 +214,8 @@ std::string Configuration_NameFault(std::string_view name)
     if (name.empty()) return "a name cannot be empty";
     if (name == "New") return "\"New\" is kept for the unsaved configuration";
     const size_t invalid = name.find_first_of(kInvalidNameCharacters);
-    if (invalid != std::string_view::npos) return "a name cannot hold the character '" + std::string(1, name[invalid]) + "'";
+    if (invalid != std::string_view::npos)
+        return "a name cannot hold the character '" + std::string(1, name[invalid]) + "'";
     return {};
 }
 

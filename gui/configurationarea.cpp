@@ -134,7 +134,8 @@ void ConfigurationArea::rememberCollapsed(const QModelIndex &index, bool collaps
 
 void ConfigurationArea::selectRing(int index)
 {
-    static_cast<void>(onConfigurationRing(session, index, Dialogs_Confirm(dialogs, this), Dialogs_AskName(dialogs, this)));
+    static_cast<void>(
+        onConfigurationRing(session, index, Dialogs_Confirm(dialogs, this), Dialogs_AskName(dialogs, this)));
     refreshList();  // a refused or cancelled switch shows the configuration in hand again
 }
 

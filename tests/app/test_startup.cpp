@@ -178,7 +178,8 @@ TEST(Close, UnsavedChangesAreOfferedForSaving)
         const AskName stillInvalid = [](const std::string &) { return std::optional<std::string>("no|such"); };
         EXPECT_EQ(App_CloseSession(session, answer.confirm(), stillInvalid, WindowPlacement{}), 0);
         EXPECT_EQ(answer.asked, 1);
-        EXPECT_EQ(session.statusLog.rows.back().text, "Save configuration: Invalid name: a name cannot hold the character '|'");
+        EXPECT_EQ(session.statusLog.rows.back().text,
+                  "Save configuration: Invalid name: a name cannot hold the character '|'");
         EXPECT_FALSE(std::filesystem::exists(SettingsFile(dir)));
         EXPECT_EQ(session.configurations.unsaved, 1);
     }

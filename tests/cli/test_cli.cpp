@@ -211,8 +211,9 @@ TEST(Cli, StoredConfigurationsRoundTrip)
     EXPECT_NE(unnamed.err.find("Save configuration: Invalid name: \"New\" is kept for the unsaved configuration"),
               std::string::npos);
     testsupport::WriteFile(dir.file("capture.cu8"), std::string(4096, '\x80'));
-    for (const auto &[name, rule] : {std::pair<std::string, std::string>{"bad/name", "a name cannot hold the character '/'"},
-                                     {"", "a name cannot be empty"}}) {
+    const std::pair<std::string, std::string> refused[] = {{"bad/name", "a name cannot hold the character '/'"},
+                                                           {"", "a name cannot be empty"}};
+    for (const auto &[name, rule] : refused) {
         const Outcome detected = Config({"detect", "--save", name, dir.file("capture.cu8")});
         EXPECT_EQ(detected.exitStatus, 1);
         EXPECT_NE(detected.err.find("Save configuration: Invalid name: " + rule), std::string::npos) << detected.err;
