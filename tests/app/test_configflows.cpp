@@ -60,24 +60,6 @@ TEST(ConfigurationFlows, FirstStartIsTheUnsavedConfigurationNew)
               "Save configuration: Invalid name: \"New\" is kept for the unsaved configuration");
 }
 
-TEST(ConfigurationFlows, AnInvalidNameIsRefusedWithTheRuleItBreaks)
-{
-    TempDir dir;
-    Session session;
-    Start(session, dir);
-    const std::pair<const char *, const char *> refused[] = {
-        {"", "a name cannot be empty"},
-        {"bad/name", "a name cannot hold the character '/'"},
-        {"what?", "a name cannot hold the character '?'"},
-    };
-    for (const auto &[name, rule] : refused) {
-        EXPECT_EQ(SaveAs(session, name), 0) << name;
-        EXPECT_EQ(session.statusLog.rows.back().text, std::string("Save configuration: Invalid name: ") + rule);
-    }
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-    EXPECT_EQ(session.configurations.unsaved, 1);
-}
-
 TEST(ConfigurationFlows, SavingAppendsNewNamesAndReplacesExistingOnes)
 {
     TempDir dir;
