@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/layoutflows.h"
 #include "app/treeexchange.h"
 #include "app/treerules.h"
 #include "configuration/configfiles.h"
@@ -11,6 +12,8 @@
 namespace {
 
 constexpr const char *kNew = "New";
+constexpr const char *kSaveQuestion = "Do you want to save the changed configuration?";
+constexpr const char *kNamePrompt = "Save the configuration under the name:";
 
 int RingIndexOf(const ConfigurationList &list, const std::string &name)
 {
@@ -27,6 +30,14 @@ void StartNew(Session &session)
     list.ringIndex = 0;
     Configuration_SetSlotText(session.record, kSlotName, kNew);
     Session_Notify(session, SessionChange::ConfigurationList);
+}
+
+// Saves the configuration in hand; one whose name cannot be saved is given a name first.
+int SaveInHand(Session &session, const AskName &askName)
+{
+    if (Configuration_CheckName(session.record.name)) return Gui_SaveConfiguration(session);
+    const std::optional<std::string> name = askName(kNamePrompt);
+    return name ? Gui_SaveConfigurationAs(session, *name) : 0;
 }
 
 }  // namespace
@@ -87,8 +98,8 @@ int Gui_SaveConfiguration(Session &session)
 {
     if (Session_Locked(session)) return 0;
     ConfigurationList &list = session.configurations;
-    if (!Configuration_CheckName(session.record.name)) {
-        Gui_UpdateStatus(session, "Save configuration: Invalid name", StatusIcon::Error);
+    if (const std::string fault = Configuration_NameFault(session.record.name); !fault.empty()) {
+        Gui_UpdateStatus(session, "Save configuration: Invalid name: " + fault, StatusIcon::Error);
         return 0;
     }
     const int saved = Configuration_Save(list.directory, session.record, session.statusLog);
@@ -96,34 +107,48 @@ int Gui_SaveConfiguration(Session &session)
     if (!saved) return 0;
 
     if (list.records.empty()) list.ring.clear();  // the entry "New" has no record
-    const int index = RingIndexOf(list, session.record.name);
+    int index = RingIndexOf(list, session.record.name);
     if (index < 0) {
+        index = static_cast<int>(list.ring.size());
         list.ring.emplace_back(session.record.name);
         list.records.push_back(session.record);
     } else {
         list.records[index] = session.record;
     }
+    // The ring shows the configuration in hand, so that Delete acts on what it shows.
+    list.ringIndex = index;
     Gui_SetUnsavedStatus(session, 0);
     return 1;
 }
 
-int Gui_SavedUnsavedChanges(Session &session, const Confirm &confirm)
+int Gui_SaveConfigurationAs(Session &session, const std::string &name)
 {
-    ConfigurationList &list = session.configurations;
-    if (list.unsaved && confirm("Do you want to save the changed configuration?"))
-        return Gui_SaveConfiguration(session);
+    if (!onConfigurationString(session, name)) return 0;
+    return Gui_SaveConfiguration(session);
+}
+
+int Gui_SavedUnsavedChanges(Session &session, const Confirm &confirm, const AskName &askName)
+{
+    // "New" counts as unsaved from the start: only edits make it worth a question.
+    if (session.configurations.unsaved && !App_IsUneditedNew(session.record)) {
+        switch (confirm(kSaveQuestion, true)) {
+        case Answer::Yes: return SaveInHand(session, askName);
+        case Answer::Cancel: return 0;
+        case Answer::No: break;
+        }
+    }
     Gui_SetUnsavedStatus(session, 0);
     return 1;
 }
 
-int onConfigurationRing(Session &session, int index, const Confirm &confirm)
+int onConfigurationRing(Session &session, int index, const Confirm &confirm, const AskName &askName)
 {
     if (Session_Locked(session)) return 0;
     ConfigurationList &list = session.configurations;
     if (index < 0 || index >= static_cast<int>(list.ring.size())) return 0;
     const std::string selected = list.ring[index];
     if (selected == kNew || selected == session.record.name) return 0;
-    if (!Gui_SavedUnsavedChanges(session, confirm)) {
+    if (!Gui_SavedUnsavedChanges(session, confirm, askName)) {
         // The ring still shows the configuration in hand.
         Session_Notify(session, SessionChange::ConfigurationList);
         return 0;
@@ -148,7 +173,7 @@ int onConfigurationDelete(Session &session, const Confirm &confirm)
     ConfigurationList &list = session.configurations;
     const int index = RingIndexOf(list, list.nameText);
     if (index < 0 || index >= static_cast<int>(list.records.size())) return 0;
-    if (!confirm("Do you really want to delete the current configuration?")) return 0;
+    if (confirm("Do you really want to delete the current configuration?", false) != Answer::Yes) return 0;
 
     const std::string name = list.ring[index];
     list.ring.erase(list.ring.begin() + index);

@@ -81,15 +81,16 @@ void Ini_Gather(Session &session, const WindowPlacement &window)
     settings.previewLength = session.previewLength;
 }
 
-int App_CloseSession(Session &session, const Confirm &confirm, const WindowPlacement &window)
+int App_CloseSession(Session &session, const Confirm &confirm, const AskName &askName, const WindowPlacement &window)
 {
     if (Gui_GetConversionRunning(session.run) != kRunIdle) {
         Conversion_AbortThread(session);
         Conversion_WaitForWorker(session);
         Conversion_EndRun(session);
     }
+    if (!Gui_SavedUnsavedChanges(session, confirm, askName)) return 0;
+    // The unnamed configuration leaves the settings file as it is.
     if (std::string_view(session.record.name) == "New") return 1;
-    if (!Gui_SavedUnsavedChanges(session, confirm)) return 0;
     Ini_Gather(session, window);
     // Ini_Save logs its outcome; a settings file that cannot be written does not keep the
     // program open.

@@ -39,9 +39,10 @@ void Ini_Set(Session &session);
 // ready for Ini_Save.
 void Ini_Gather(Session &session, const WindowPlacement &window);
 
-// The close of the main window. A running conversion is aborted and waited for. The unnamed
-// configuration "New" quits at once, without a question and without writing the settings
-// file. Otherwise unsaved changes are offered for saving (Gui_SavedUnsavedChanges): a failed
-// save keeps the program open (0); then the settings are gathered and saved, and the result
-// is 1: quit.
-[[nodiscard]] int App_CloseSession(Session &session, const Confirm &confirm, const WindowPlacement &window);
+// The close of the main window. A running conversion is aborted and waited for. Unsaved
+// changes are offered for saving (Gui_SavedUnsavedChanges; an edited "New" asks for a name on
+// Yes, an unedited one is not asked about): Cancel, a cancelled name or a failed save keeps the
+// program open (0). The configuration still unnamed ("New") then quits without writing the
+// settings file; any other has the settings gathered and saved. 1: quit.
+[[nodiscard]] int App_CloseSession(Session &session, const Confirm &confirm, const AskName &askName,
+                                   const WindowPlacement &window);

@@ -2,6 +2,7 @@
 // The commands of quelvor-cli. Each returns the process's exit status: 0 success, 1 when a job
 // or the configuration is faulty, 2 for a usage error or a configuration that cannot be loaded.
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -57,4 +58,5 @@ int Cli_ConfigPresets();
 
 // What detection found for one file, as the JSON of detect and of a job's line.
 nlohmann::ordered_json Cli_DetectionJson(const DetectionResult &detection);
-int Cli_Detect(const Selection &selection, bool json, const std::string &saveName, const std::vector<std::string> &files);
+int Cli_Detect(const Selection &selection, bool json, const std::optional<std::string> &saveName,
+               const std::vector<std::string> &files);

@@ -14,7 +14,7 @@ std::string DirectoryOf(const Selection &selection)
     return selection.configDir.empty() ? Configuration_Directory() : selection.configDir;
 }
 
-bool AnswerYes(const std::string &) { return true; }
+Answer AnswerYes(const std::string &, bool) { return Answer::Yes; }
 
 }  // namespace
 
@@ -52,8 +52,7 @@ int Cli_ConfigSave(const Selection &selection, const std::string &name)
 {
     Session session;
     if (const int status = Cli_PrepareSession(session, selection); status != kExitOk) return status;
-    if (!onConfigurationString(session, name)) return kExitFailed;
-    const int saved = Gui_SaveConfiguration(session);
+    const int saved = Gui_SaveConfigurationAs(session, name);
     Cli_PrintStatusLog(session, 0);
     return saved ? kExitOk : kExitFailed;
 }

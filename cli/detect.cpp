@@ -51,9 +51,10 @@ void PrintDetection(const std::string &file, const DetectionResult &detection)
 
 }  // namespace
 
-int Cli_Detect(const Selection &selection, bool json, const std::string &saveName, const std::vector<std::string> &files)
+int Cli_Detect(const Selection &selection, bool json, const std::optional<std::string> &saveName,
+               const std::vector<std::string> &files)
 {
-    if (!saveName.empty() && files.size() != 1) {
+    if (saveName && files.size() != 1) {
         std::cerr << "quelvor-cli: --save takes exactly one FILE\n";
         return kExitUsage;
     }
@@ -73,9 +74,8 @@ int Cli_Detect(const Selection &selection, bool json, const std::string &saveNam
         } else {
             PrintDetection(file, detection);
         }
-        if (!saveName.empty()) {
-            if (!onConfigurationString(session, saveName)) return kExitFailed;
-            const int saved = Gui_SaveConfiguration(session);
+        if (saveName) {
+            const int saved = Gui_SaveConfigurationAs(session, *saveName);
             Cli_PrintStatusLog(session, 0);
             if (!saved) return kExitFailed;
         }

@@ -99,7 +99,12 @@ int main(int argc, char **argv)
     }
 
     if (convertCommand->parsed()) return Cli_Convert(selection, convert);
-    if (detectCommand->parsed()) return Cli_Detect(selection, detectJson, detectSave, detectFiles);
+    if (detectCommand->parsed()) {
+        // An empty NAME is still a request to save, refused with its reason.
+        const std::optional<std::string> save =
+            detectCommand->count("--save") ? std::optional(detectSave) : std::nullopt;
+        return Cli_Detect(selection, detectJson, save, detectFiles);
+    }
     if (presetsCommand->parsed()) return Cli_ConfigPresets();
     if (analyzeCommand->parsed()) return Cli_Analyze(selection, analyzeJson, analyzeFile, analyzeQFile);
     if (listCommand->parsed()) return Cli_ConfigList(selection);

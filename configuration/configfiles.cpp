@@ -207,10 +207,16 @@ int Configuration_Save(const std::string &directory, const ConfigurationRecord &
     return outcome == FileOutcome::Done ? 1 : 0;
 }
 
-int Configuration_CheckName(std::string_view name)
+int Configuration_CheckName(std::string_view name) { return Configuration_NameFault(name).empty() ? 1 : 0; }
+
+std::string Configuration_NameFault(std::string_view name)
 {
-    if (name.empty() || name == "New") return 0;
-    return name.find_first_of(kInvalidNameCharacters) == std::string_view::npos ? 1 : 0;
+    if (name.empty()) return "a name cannot be empty";
+    if (name == "New") return "\"New\" is kept for the unsaved configuration";
+    const size_t invalid = name.find_first_of(kInvalidNameCharacters);
+    if (invalid != std::string_view::npos)
+        return "a name cannot hold the character '" + std::string(1, name[invalid]) + "'";
+    return {};
 }
 
 int Configuration_RemoveExtension(std::string &fileName)

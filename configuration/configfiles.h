@@ -65,6 +65,10 @@ void Configuration_CalculateKey(const char *record, char *block, const int *seed
 // 1 when `name` may be saved: not empty, not "New", and none of the characters " * / < > ? \ |.
 [[nodiscard]] int Configuration_CheckName(std::string_view name);
 
+// Which of those rules `name` breaks, for the user ("a name cannot be empty", ...); empty when
+// the name may be saved.
+std::string Configuration_NameFault(std::string_view name);
+
 // Cuts the ".pnx" extension off `fileName`; returns 1 when it had one, else 0 (unchanged).
 [[nodiscard]] int Configuration_RemoveExtension(std::string &fileName);
 

@@ -75,10 +75,7 @@ ConfigurationArea::ConfigurationArea(Session &session, Dialogs &dialogs, QWidget
     connect(detectButton, &QPushButton::clicked, this,
             [this] { static_cast<void>(App_DetectJob1Layout(this->session)); });
     connect(deleteButton, &QPushButton::clicked, this, [this] {
-        const Confirm confirm = [this](const std::string &question) {
-            return this->dialogs.confirm(this, QString::fromStdString(question));
-        };
-        static_cast<void>(onConfigurationDelete(this->session, confirm));
+        static_cast<void>(onConfigurationDelete(this->session, Dialogs_Confirm(this->dialogs, this)));
     });
     refreshList();
     refreshTree();
@@ -100,10 +97,7 @@ QToolButton *ConfigurationArea::buildPresetsButton()
             QString::fromUtf8(preset.description.data(), static_cast<qsizetype>(preset.description.size()));
         QAction *action = menu->addAction(QString("%1 - %2").arg(name, description));
         connect(action, &QAction::triggered, this, [this, name] {
-            const Confirm confirm = [this](const std::string &question) {
-                return dialogs.confirm(this, QString::fromStdString(question));
-            };
-            if (Gui_SavedUnsavedChanges(session, confirm))
+            if (Gui_SavedUnsavedChanges(session, Dialogs_Confirm(dialogs, this), Dialogs_AskName(dialogs, this)))
                 static_cast<void>(App_LoadPreset(session, name.toStdString()));
         });
     }
@@ -141,11 +135,9 @@ void ConfigurationArea::rememberCollapsed(const QModelIndex &index, bool collaps
 
 void ConfigurationArea::selectRing(int index)
 {
-    const Confirm confirm = [this](const std::string &question) {
-        return dialogs.confirm(this, QString::fromStdString(question));
-    };
-    static_cast<void>(onConfigurationRing(session, index, confirm));
-    refreshList();  // a refused switch shows the configuration in hand again
+    static_cast<void>(
+        onConfigurationRing(session, index, Dialogs_Confirm(dialogs, this), Dialogs_AskName(dialogs, this)));
+    refreshList();  // a refused or cancelled switch shows the configuration in hand again
 }
 
 void ConfigurationArea::save()

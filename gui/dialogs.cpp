@@ -2,12 +2,26 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
-bool QtDialogs::confirm(QWidget *parent, const QString &question)
+Answer QtDialogs::confirm(QWidget *parent, const QString &question, bool offersCancel)
 {
-    return QMessageBox::question(parent, kProgramName, question, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    if (offersCancel) buttons |= QMessageBox::Cancel;
+    switch (QMessageBox::question(parent, kProgramName, question, buttons, QMessageBox::Yes)) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return offersCancel ? Answer::Cancel : Answer::No;  // Escape or the window's close button
+    }
+}
+
+std::optional<QString> QtDialogs::askText(QWidget *parent, const QString &label)
+{
+    bool accepted = false;
+    const QString text = QInputDialog::getText(parent, kProgramName, label, QLineEdit::Normal, QString(), &accepted);
+    if (!accepted) return std::nullopt;
+    return text;
 }
 
 std::optional<QString> QtDialogs::selectFile(QWidget *parent, const FileRequest &request)
@@ -31,4 +45,20 @@ std::optional<QString> QtDialogs::selectDirectory(QWidget *parent, const QString
 void QtDialogs::inform(QWidget *parent, const QString &title, const QString &text)
 {
     QMessageBox::warning(parent, title, text);
+}
+
+Confirm Dialogs_Confirm(Dialogs &dialogs, QWidget *parent)
+{
+    return [&dialogs, parent](const std::string &question, bool offersCancel) {
+        return dialogs.confirm(parent, QString::fromStdString(question), offersCancel);
+    };
+}
+
+AskName Dialogs_AskName(Dialogs &dialogs, QWidget *parent)
+{
+    return [&dialogs, parent](const std::string &prompt) -> std::optional<std::string> {
+        const std::optional<QString> name = dialogs.askText(parent, QString::fromStdString(prompt));
+        if (!name) return std::nullopt;
+        return name->toStdString();
+    };
 }

@@ -243,10 +243,7 @@ bool MainWindow::event(QEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     bridge->abortAndFinish();
-    const Confirm confirm = [this](const std::string &question) {
-        return dialogs.confirm(this, QString::fromStdString(question));
-    };
-    if (App_CloseSession(session, confirm, placement())) {
+    if (App_CloseSession(session, Dialogs_Confirm(dialogs, this), Dialogs_AskName(dialogs, this), placement())) {
         event->accept();
     } else {
         event->ignore();

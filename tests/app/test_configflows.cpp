@@ -16,8 +16,15 @@ using testsupport::TempDir;
 
 namespace {
 
-bool Yes(const std::string &) { return true; }
-bool No(const std::string &) { return false; }
+Answer Yes(const std::string &, bool) { return Answer::Yes; }
+Answer No(const std::string &, bool) { return Answer::No; }
+
+// Named configurations need no name from the user.
+std::optional<std::string> NoName(const std::string &prompt)
+{
+    ADD_FAILURE() << "unexpected name request: " << prompt;
+    return std::nullopt;
+}
 
 void Start(Session &session, const TempDir &dir)
 {
@@ -49,7 +56,8 @@ TEST(ConfigurationFlows, FirstStartIsTheUnsavedConfigurationNew)
     EXPECT_STREQ(session.record.structure, "Combined IQ (1 File)");  // the tree's built-in defaults
 
     EXPECT_EQ(Gui_SaveConfiguration(session), 0);  // "New" cannot be saved
-    EXPECT_EQ(session.statusLog.rows.back().text, "Save configuration: Invalid name");
+    EXPECT_EQ(session.statusLog.rows.back().text,
+              "Save configuration: Invalid name: \"New\" is kept for the unsaved configuration");
 }
 
 TEST(ConfigurationFlows, SavingAppendsNewNamesAndReplacesExistingOnes)
@@ -65,10 +73,12 @@ TEST(ConfigurationFlows, SavingAppendsNewNamesAndReplacesExistingOnes)
 
     Edit(session, "format", "8 Bit Integer");
     ASSERT_EQ(SaveAs(session, "beta"), 1);
+    EXPECT_EQ(session.configurations.ringIndex, 1);  // the ring shows what was just saved
     Edit(session, "mirror", "Yes");
     EXPECT_EQ(onConfigurationString(session, "alpha"), 1);
     ASSERT_EQ(Gui_SaveConfiguration(session), 1);
     EXPECT_EQ(session.configurations.ring, (std::vector<std::string>{"alpha", "beta"}));
+    EXPECT_EQ(session.configurations.ringIndex, 0);
     EXPECT_STREQ(session.configurations.records[0].format, "8 Bit Integer");
     EXPECT_STREQ(session.configurations.records[0].mirror, "Yes");
 
@@ -93,13 +103,13 @@ TEST(ConfigurationFlows, SwitchingAsksAboutUnsavedChanges)
     ASSERT_EQ(SaveAs(session, "two"), 1);
 
     Edit(session, "shift", "0.2");
-    EXPECT_EQ(onConfigurationRing(session, 0, No), 1);  // switch to "one", dropping the change
+    EXPECT_EQ(onConfigurationRing(session, 0, No, NoName), 1);  // switch to "one", dropping the change
     EXPECT_STREQ(session.record.name, "one");
     EXPECT_STREQ(session.record.shift, "0.0");
     EXPECT_EQ(session.configurations.unsaved, 0);
 
     Edit(session, "shift", "0.3");
-    EXPECT_EQ(onConfigurationRing(session, 1, Yes), 1);  // save "one" first, then switch
+    EXPECT_EQ(onConfigurationRing(session, 1, Yes, NoName), 1);  // save "one" first, then switch
     EXPECT_STREQ(session.record.name, "two");
     EXPECT_STREQ(session.configurations.records[0].shift, "0.3");
 }

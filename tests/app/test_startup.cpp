@@ -23,18 +23,20 @@ void Start(Session &session, const TempDir &dir, const std::vector<MonitorEntry>
     App_StartSession(session, dir.path().string());
 }
 
-// A yes/no answer that also counts the questions.
-struct Answer {
-    bool yes = false;
+// An answer to the save question that also counts the questions.
+struct Answering {
+    Answer answer = Answer::No;
     int asked = 0;
     Confirm confirm()
     {
-        return [this](const std::string &) {
+        return [this](const std::string &, bool) {
             ++asked;
-            return yes;
+            return answer;
         };
     }
 };
+
+std::optional<std::string> NoName(const std::string &) { return std::nullopt; }
 
 std::string SettingsFile(const TempDir &dir) { return dir.file(kSettingsFileName); }
 
@@ -52,8 +54,8 @@ void FirstRun(const TempDir &dir)
     session.previewLength = 256;
     session.tree.items[kItemMetadata].collapsed = true;
     session.views.browserDirectory = dir.path().string();
-    Answer answer;
-    ASSERT_EQ(App_CloseSession(session, answer.confirm(), WindowPlacement{7, 100, 1200, 50, 800, false}), 1);
+    Answering answer;
+    ASSERT_EQ(App_CloseSession(session, answer.confirm(), NoName, WindowPlacement{7, 100, 1200, 50, 800, false}), 1);
     EXPECT_EQ(answer.asked, 0);  // nothing was unsaved
 }
 
@@ -136,15 +138,17 @@ TEST(StartUp, TheMonitorCheckFindsTheFirstScreenThatHoldsTheWindow)
     EXPECT_EQ(first, -1);
 }
 
-TEST(Close, TheUnnamedConfigurationQuitsWithoutQuestionAndWithoutSettings)
+TEST(Close, TheUnnamedConfigurationAsksOnlyWhenEditedAndWritesNoSettings)
 {
     TempDir dir;
     Session session;
     Start(session, dir);
-    testsupport::Edit(session, "shift", "0.1");
-    Answer answer;
-    EXPECT_EQ(App_CloseSession(session, answer.confirm(), WindowPlacement{}), 1);
+    Answering answer{.answer = Answer::No};
+    EXPECT_EQ(App_CloseSession(session, answer.confirm(), NoName, WindowPlacement{}), 1);
     EXPECT_EQ(answer.asked, 0);
+    testsupport::Edit(session, "shift", "0.1");
+    EXPECT_EQ(App_CloseSession(session, answer.confirm(), NoName, WindowPlacement{}), 1);
+    EXPECT_EQ(answer.asked, 1);
     EXPECT_FALSE(std::filesystem::exists(SettingsFile(dir)));
 }
 
@@ -159,8 +163,8 @@ TEST(Close, UnsavedChangesAreOfferedForSaving)
         Session session;
         Start(session, dir);
         testsupport::Edit(session, "shift", "0.1");
-        Answer answer{.yes = false};
-        EXPECT_EQ(App_CloseSession(session, answer.confirm(), WindowPlacement{}), 1);
+        Answering answer{.answer = Answer::No};
+        EXPECT_EQ(App_CloseSession(session, answer.confirm(), NoName, WindowPlacement{}), 1);
         EXPECT_EQ(answer.asked, 1);
         EXPECT_EQ(testsupport::ReadFile(dir.file("lab.pnx")), stored);
         EXPECT_TRUE(std::filesystem::exists(SettingsFile(dir)));
@@ -170,10 +174,12 @@ TEST(Close, UnsavedChangesAreOfferedForSaving)
         Session session;
         Start(session, dir);
         ASSERT_EQ(onConfigurationString(session, "no/such"), 1);
-        Answer answer{.yes = true};
-        EXPECT_EQ(App_CloseSession(session, answer.confirm(), WindowPlacement{}), 0);
+        Answering answer{.answer = Answer::Yes};
+        const AskName stillInvalid = [](const std::string &) { return std::optional<std::string>("no|such"); };
+        EXPECT_EQ(App_CloseSession(session, answer.confirm(), stillInvalid, WindowPlacement{}), 0);
         EXPECT_EQ(answer.asked, 1);
-        EXPECT_EQ(session.statusLog.rows.back().text, "Save configuration: Invalid name");
+        EXPECT_EQ(session.statusLog.rows.back().text,
+                  "Save configuration: Invalid name: a name cannot hold the character '|'");
         EXPECT_FALSE(std::filesystem::exists(SettingsFile(dir)));
         EXPECT_EQ(session.configurations.unsaved, 1);
     }

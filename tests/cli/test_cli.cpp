@@ -205,8 +205,19 @@ TEST(Cli, StoredConfigurationsRoundTrip)
     const Outcome saved = Config({"config", "save", "lab", "--set", "format=32 Bit Float", "--set", "shift=0.25"});
     EXPECT_EQ(saved.exitStatus, 0);
     EXPECT_NE(saved.err.find("Save 'lab.pnx': Done."), std::string::npos);
-    EXPECT_EQ(Config({"config", "save", "New"}).exitStatus, 1);
-    EXPECT_NE(testsupport::ReadFile(dir.file("stderr.txt")).find("Save configuration: Invalid name"), std::string::npos);
+    // An invalid name says which rule it breaks, whether saved directly or after detection.
+    const Outcome unnamed = Config({"config", "save", "New"});
+    EXPECT_EQ(unnamed.exitStatus, 1);
+    EXPECT_NE(unnamed.err.find("Save configuration: Invalid name: \"New\" is kept for the unsaved configuration"),
+              std::string::npos);
+    testsupport::WriteFile(dir.file("capture.cu8"), std::string(4096, '\x80'));
+    const std::pair<std::string, std::string> refused[] = {{"bad/name", "a name cannot hold the character '/'"},
+                                                           {"", "a name cannot be empty"}};
+    for (const auto &[name, rule] : refused) {
+        const Outcome detected = Config({"detect", "--save", name, dir.file("capture.cu8")});
+        EXPECT_EQ(detected.exitStatus, 1);
+        EXPECT_NE(detected.err.find("Save configuration: Invalid name: " + rule), std::string::npos) << detected.err;
+    }
     EXPECT_EQ(Config({"config", "list"}).out, "lab\n");
 
     const nlohmann::json shown = nlohmann::json::parse(Config({"config", "show", "--config", "lab", "--json"}).out);

@@ -21,18 +21,29 @@ inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << tex
 // Answers every question from queues the test fills; an unexpected question fails the test.
 class ScriptedDialogs : public Dialogs {
 public:
-    std::deque<bool> confirmations;
+    std::deque<Answer> confirmations;
+    std::deque<std::optional<QString>> texts;  // nullopt cancels the dialog
     std::deque<QString> files;        // an empty answer cancels the dialog
     std::deque<QString> directories;
     QStringList asked;  // every question and dialog title, in order
 
-    bool confirm(QWidget *, const QString &question) override
+    Answer confirm(QWidget *, const QString &question, bool offersCancel) override
     {
         asked << question;
         if (confirmations.empty()) ADD_FAILURE() << "unexpected question: " << question.toStdString();
-        if (confirmations.empty()) return false;
-        const bool answer = confirmations.front();
+        if (confirmations.empty()) return Answer::No;
+        const Answer answer = confirmations.front();
         confirmations.pop_front();
+        if (answer == Answer::Cancel && !offersCancel) ADD_FAILURE() << "no Cancel offered: " << question.toStdString();
+        return answer;
+    }
+    std::optional<QString> askText(QWidget *, const QString &label) override
+    {
+        asked << label;
+        if (texts.empty()) ADD_FAILURE() << "unexpected text dialog: " << label.toStdString();
+        if (texts.empty()) return std::nullopt;
+        const std::optional<QString> answer = texts.front();
+        texts.pop_front();
         return answer;
     }
     std::optional<QString> selectFile(QWidget *, const FileRequest &request) override

@@ -105,6 +105,20 @@ std::string JobStatus(const Session &session, int job) { return session.jobs.ite
 
 bool Idle(Session &session) { return Gui_GetConversionRunning(session.run) == kRunIdle; }
 
+const QString kSaveQuestion = "Do you want to save the changed configuration?";
+const QString kNamePrompt = "Save the configuration under the name:";
+
+// Picks the ring's entry as the user does.
+void SelectInRing(WindowFixture &fixture, const QString &entry)
+{
+    auto *ring = fixture.find<QComboBox>("RING_CONFIGURATION");
+    const int index = ring->findText(entry);
+    ASSERT_GE(index, 0) << entry.toStdString();
+    ring->setCurrentIndex(index);
+    emit ring->activated(index);
+    fixture.settle();
+}
+
 }  // namespace
 
 TEST(MainWindow, TreeEditsShowFaultMarksAndBranchCounts)
@@ -171,7 +185,7 @@ TEST(MainWindow, SavedConfigurationAndWindowComeBackAtTheNextStart)
     EXPECT_FALSE(tree->isExpanded(static_cast<ConfigurationTreeModel *>(tree->model())->indexOf(kItemMetadata)));
     EXPECT_TRUE(tree->isExpanded(static_cast<ConfigurationTreeModel *>(tree->model())->indexOf(kItemIQ)));
 
-    again.dialogs.confirmations = {false, true};
+    again.dialogs.confirmations = {Answer::No, Answer::Yes};
     again.click("BUTTON_DELETE");  // No: kept
     EXPECT_TRUE(std::filesystem::exists(again.configDir.file("Bench 1.pnx")));
     again.click("BUTTON_DELETE");
@@ -182,7 +196,7 @@ TEST(MainWindow, SavedConfigurationAndWindowComeBackAtTheNextStart)
 
 TEST(MainWindow, CloseAsksAboutUnsavedChangesAndStaysWhenTheSaveFails)
 {
-    {  // "New" closes without a question
+    {  // An unedited "New" closes without a question
         WindowFixture fixture;
         EXPECT_TRUE(fixture.window->close());
         EXPECT_TRUE(fixture.dialogs.asked.isEmpty());
@@ -191,9 +205,9 @@ TEST(MainWindow, CloseAsksAboutUnsavedChangesAndStaysWhenTheSaveFails)
         WindowFixture fixture(CopyExampleConfiguration);
         const std::string stored = testsupport::ReadFile(fixture.configDir.file("tone16.pnx"));
         EditTreeCell(fixture.find<QTreeView>("TREE_CONFIGURATION"), kItemMirror, "Yes");
-        fixture.dialogs.confirmations = {false};
+        fixture.dialogs.confirmations = {Answer::No};
         EXPECT_TRUE(fixture.window->close());
-        EXPECT_EQ(fixture.dialogs.asked, QStringList{"Do you want to save the changed configuration?"});
+        EXPECT_EQ(fixture.dialogs.asked, QStringList{kSaveQuestion});
         EXPECT_EQ(testsupport::ReadFile(fixture.configDir.file("tone16.pnx")), stored);
     }
     {  // Yes, but the directory is gone and a file stands in its place: the window stays
@@ -202,7 +216,7 @@ TEST(MainWindow, CloseAsksAboutUnsavedChangesAndStaysWhenTheSaveFails)
         const std::string dir = fixture.configDir.path().string();
         std::filesystem::remove_all(dir);
         testsupport::WriteFile(dir, "not a directory");
-        fixture.dialogs.confirmations = {true};
+        fixture.dialogs.confirmations = {Answer::Yes};
         EXPECT_FALSE(fixture.window->close());
         fixture.settle();
         EXPECT_TRUE(fixture.window->isVisible());
@@ -210,6 +224,62 @@ TEST(MainWindow, CloseAsksAboutUnsavedChangesAndStaysWhenTheSaveFails)
         std::filesystem::remove(dir);
         std::filesystem::create_directory(dir);
     }
+}
+
+TEST(MainWindow, ClosingAnEditedNewOffersToSaveItUnderAName)
+{
+    WindowFixture fixture;
+    EditTreeCell(fixture.find<QTreeView>("TREE_CONFIGURATION"), kItemMirror, "Yes");
+    fixture.dialogs.confirmations = {Answer::Cancel, Answer::Yes, Answer::Yes, Answer::Yes};
+    fixture.dialogs.texts = {std::nullopt, QString("bad/name"), QString("Bench 3")};
+    EXPECT_FALSE(fixture.window->close());  // Cancel
+    EXPECT_FALSE(fixture.window->close());  // the name dialog cancelled
+    EXPECT_FALSE(fixture.window->close());  // a name that cannot be saved
+    fixture.settle();
+    EXPECT_TRUE(fixture.window->isVisible());
+    EXPECT_EQ(StatusText(fixture), "Save configuration: Invalid name: a name cannot hold the character '/'");
+    EXPECT_TRUE(std::filesystem::is_empty(fixture.configDir.path()));
+
+    EXPECT_TRUE(fixture.window->close());
+    EXPECT_EQ(fixture.dialogs.asked, (QStringList{kSaveQuestion, kSaveQuestion, kNamePrompt, kSaveQuestion, kNamePrompt,
+                                                  kSaveQuestion, kNamePrompt}));
+    // Saved with the edit, and remembered for the next start.
+    Session restarted;
+    App_StartSession(restarted, fixture.configDir.path().string());
+    EXPECT_EQ(restarted.configurations.nameText, "Bench 3");
+    EXPECT_STREQ(restarted.record.mirror, "Yes");
+}
+
+TEST(MainWindow, TheRingShowsTheConfigurationInHandAfterSaveAndCancel)
+{
+    WindowFixture fixture(CopyExampleConfiguration);
+    auto *ring = fixture.find<QComboBox>("RING_CONFIGURATION");
+    auto *name = fixture.find<QLineEdit>("STRING_CONFIGURATION");
+    name->selectAll();
+    QTest::keyClicks(name, "Bench 2");
+    fixture.settle();
+    fixture.click("BUTTON_SAVE");
+    EXPECT_EQ(ring->count(), 2);
+    EXPECT_EQ(ring->currentText(), "Bench 2");
+
+    // Cancel on switching: nothing is loaded, the edit stays unsaved, the ring goes back.
+    EditTreeCell(fixture.find<QTreeView>("TREE_CONFIGURATION"), kItemMirror, "Yes");
+    fixture.dialogs.confirmations = {Answer::Cancel};
+    SelectInRing(fixture, "tone16");
+    EXPECT_EQ(fixture.dialogs.asked, QStringList{kSaveQuestion});
+    EXPECT_EQ(ring->currentText(), "Bench 2");
+    EXPECT_EQ(name->text(), "Bench 2");
+    EXPECT_EQ(fixture.session.tree.items[kItemMirror].value, "Yes");
+    EXPECT_EQ(fixture.session.configurations.unsaved, 1);
+
+    // Delete acts on the configuration the ring shows.
+    fixture.click("BUTTON_SAVE");
+    fixture.dialogs.confirmations = {Answer::Yes};
+    fixture.click("BUTTON_DELETE");
+    EXPECT_FALSE(std::filesystem::exists(fixture.configDir.file("Bench 2.pnx")));
+    EXPECT_TRUE(std::filesystem::exists(fixture.configDir.file("tone16.pnx")));
+    EXPECT_EQ(ring->currentText(), "tone16");
+    EXPECT_EQ(name->text(), "tone16");
 }
 
 TEST(MainWindow, FilesBecomeJobsWhoseCellsOpenDialogsAndRemoveThem)
@@ -353,7 +423,8 @@ TEST(MainWindow, RunLocksTheControlsSecondPressAbortsCloseKeepsTheStatuses)
     EXPECT_TRUE(convert->isEnabled());
 
     QTest::mouseClick(convert, Qt::LeftButton);
-    EXPECT_TRUE(fixture.window->close());  // "New": no question, the run is aborted first
+    fixture.dialogs.confirmations = {Answer::No};  // the edited "New" is not kept
+    EXPECT_TRUE(fixture.window->close());  // the run is aborted first
     EXPECT_TRUE(Idle(fixture.session));
     EXPECT_EQ(JobStatus(fixture.session, 0), "Status: Aborted");
 }
@@ -504,7 +575,7 @@ TEST(MainWindow, FirstJobOfAnUneditedNewDescribesItselfAndPresetsLoadUnsaved)
         auto *presets = fixture.find<QToolButton>("BUTTON_PRESETS");
         const QList<QAction *> entries = presets->menu()->actions();
         ASSERT_FALSE(entries.empty());
-        fixture.dialogs.confirmations = {false};
+        fixture.dialogs.confirmations = {Answer::No};
         entries.front()->trigger();
         fixture.settle();
         EXPECT_EQ(fixture.dialogs.asked.size(), 1);
