@@ -66,7 +66,9 @@ void PressConvert(Session &session) { EXPECT_EQ(onConversion(session, [](const C
 // The close of the main window, for the unnamed configuration: nothing to ask, nothing to save.
 int CloseMainWindow(Session &session)
 {
-    return App_CloseSession(session, [](const std::string &) { return false; }, WindowPlacement{});
+    return App_CloseSession(
+        session, [](const std::string &, bool) { return Answer::No; },
+        [](const std::string &) { return std::optional<std::string>(); }, WindowPlacement{});
 }
 
 // The close has taken the run back: nothing of it is left running or locked.
@@ -288,7 +290,7 @@ TEST_F(StartAbort, WhileLockedTheCoreRefusesEveryInputOfTheLockedControls)
     const std::string stored = testsupport::ReadFile(dir_.file("second.pnx"));
     const size_t items = session_.jobs.items.size();
     const size_t rows = session_.statusLog.rows.size();
-    const auto yes = [](const std::string &) { return true; };
+    const auto yes = [](const std::string &, bool) { return Answer::Yes; };
 
     Gui_Lock(session_, 1);
     const std::string elsewhere = dir_.file("elsewhere");
@@ -300,7 +302,7 @@ TEST_F(StartAbort, WhileLockedTheCoreRefusesEveryInputOfTheLockedControls)
     EXPECT_EQ(onConfigurationTree(session_, kItemShift, "0.2"), 0);
     EXPECT_EQ(onConfigurationString(session_, "third"), 0);
     EXPECT_EQ(Gui_SaveConfiguration(session_), 0);
-    EXPECT_EQ(onConfigurationRing(session_, 0, yes), 0);
+    EXPECT_EQ(onConfigurationRing(session_, 0, yes, [](const std::string &) { return std::optional<std::string>(); }), 0);
     EXPECT_EQ(onConfigurationDelete(session_, yes), 0);
 
     EXPECT_EQ(std::memcmp(&session_.record, &record, sizeof record), 0);
