@@ -26,7 +26,8 @@ TEST(FilesPage, AFolderInTheSelectionStandsForItsFilesWhenAddIsPressed)
 {
     TempDir data;
     std::filesystem::create_directories(data.file("set"));
-    for (const char *name : {"set/b.bin", "set/A.bin", "c.bin"}) testsupport::WriteFile(data.file(name), std::string(2000, '\1'));
+    for (const char *name : {"set/b.bin", "set/A.bin", "c.bin"})
+        testsupport::WriteFile(data.file(name), std::string(2000, '\1'));
     WindowFixture fixture;
     FileBrowser *browser = Filebrowser_GetFileBrowserPtr(fixture.window.get());
     ASSERT_NE(browser, nullptr);
