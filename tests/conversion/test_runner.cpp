@@ -208,6 +208,7 @@ TEST(Runner, RefusedJobsNameTheirReasonAndTheRunGoesOn)
     EXPECT_EQ(Status(session, 0), "Config: IQ error");
     Edit(session, "scaleFactor", "1.0");
     Edit(session, "filterType", "Hanning Window");
+    Edit(session, "taps", "5");
     ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Config: Signal Proc. error");
 }
