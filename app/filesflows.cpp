@@ -68,10 +68,10 @@ bool App_TakesDrops(Session &session)
     return false;
 }
 
-int App_AddDroppedFiles(Session &session, const std::vector<std::string> &files)
+int App_AddDroppedFiles(Session &session, const std::vector<std::string> &files, int qFiles)
 {
     if (!App_TakesDrops(session) || files.empty()) return 0;
-    return App_AddFiles(session, 0, files);
+    return App_AddFiles(session, qFiles, files);
 }
 
 int App_SetBrowserDirectory(Session &session, const std::string &folder)

@@ -143,7 +143,9 @@ void ApplyLastSampleType(Session &session)
     Session_Notify(session, SessionChange::IqPage);
 }
 
-void ApplyFilterType(Session &session)
+// typeEdited: the filter type itself was just chosen (not a full check after a load, which
+// keeps the stored texts as they are).
+void ApplyFilterType(Session &session, bool typeEdited)
 {
     const bool off = std::string_view(session.record.filterType) == text::kFilterOff;
     for (int item : {kItemCutoff, kItemTaps, kItemOutputSamplerate}) session.tree.items[item].enabled = !off;
@@ -151,6 +153,8 @@ void ApplyFilterType(Session &session)
         SetValue(session, kItemCutoff, "");
         SetValue(session, kItemTaps, "");
         SetValue(session, kItemOutputSamplerate, text::kInputSamplerate);
+    } else if (typeEdited) {
+        Parser_FillFilterValues(session);
     }
 }
 
@@ -253,7 +257,7 @@ void Gui_CheckConfiguration(Session &session, int item)
     if (orderRules) ApplyOrder(session);
     if (Applies(item, {kItemFormat})) Gui_SetTextMode(session, Configuration_Contains(session.record.format, "Text"));
     if (Applies(item, {kItemLastSampleType, kItemFormat})) ApplyLastSampleType(session);
-    if (Applies(item, {kItemFilterType, kItemFormat})) ApplyFilterType(session);
+    if (Applies(item, {kItemFilterType, kItemFormat})) ApplyFilterType(session, item == kItemFilterType);
     if (Applies(item, {kItemFormat})) ApplyCentreUnsigned(session);
     Session_Notify(session, SessionChange::ConfigurationTree);
 

@@ -1,6 +1,7 @@
 #include "conversion/jobs.h"
 
 #include <array>
+#include <cstring>
 #include <string_view>
 
 #include "configuration/choices.h"
@@ -23,6 +24,17 @@ std::string FileNamePart(const std::string &path)
 {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Why a selected file cannot become a job; empty when it can. A file that is gone since the
+// browser listed it says so, rather than being called small.
+std::string RefusalOf(const std::string &path)
+{
+    int error = 0;
+    const int64_t size = Parser_QueryFileSize(path.c_str(), &error);
+    if (error != 0) return "Cannot open " + FileNamePart(path) + ": " + std::strerror(error);
+    if (size < kMinimumInputBytes) return "File size <1kB: " + FileNamePart(path);
+    return {};
 }
 
 void SetQCell(JobTreeItem &item, bool separate)
@@ -111,8 +123,8 @@ int Gui_AddIQ(Session &session, int qFiles, const std::vector<std::string> &sele
     int nextQ = 0;
     int taken = 0;
     for (const std::string &path : selectedPaths) {
-        if (Parser_GetFileSize(path.c_str()) < kMinimumInputBytes) {
-            Gui_UpdateStatus(session, "File size <1kB: " + FileNamePart(path), StatusIcon::Error);
+        if (const std::string refusal = RefusalOf(path); !refusal.empty()) {
+            Gui_UpdateStatus(session, refusal, StatusIcon::Error);
             continue;
         }
         ++taken;

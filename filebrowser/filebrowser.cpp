@@ -289,8 +289,7 @@ std::vector<std::string> FileBrowser::selectedFiles() const
     QModelIndexList rows = fileList_->selectionModel()->selectedRows(FileListModel::kNameColumn);
     std::sort(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
     std::vector<std::string> paths;
-    for (const QModelIndex &row : rows)
-        if (!listModel_->isDir(row.row())) paths.push_back(listModel_->fullPath(row.row()));
+    for (const QModelIndex &row : rows) paths.push_back(listModel_->fullPath(row.row()));
     return paths;
 }
 

@@ -44,8 +44,8 @@ int FileBrowser_SetAttribute(FileBrowser &browser, BrowserAttribute attribute, i
 // becomes current); its sub-folders in the tree are read again too. A folder that cannot be
 // read any more shows no entries.
 void FileBrowser_Refresh(FileBrowser &browser);
-// The full paths of the selected files, top to bottom as the list shows them. Selected folders
-// are left out: the callers add files.
+// The full paths of the selected entries, folders included, top to bottom as the list shows
+// them. The callers decide what a folder stands for (the add buttons: the files in it).
 std::vector<std::string> FileBrowser_GetSelectedFiles(const FileBrowser &browser);
 // Whether `path` is a folder: *isDir 1 or 0 and 0 returned; a path that does not exist is no
 // folder (0). Another failure of stat returns -errno.

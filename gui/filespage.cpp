@@ -137,7 +137,7 @@ QWidget *FilesPage::buildControls()
 
     connect(addIq, &QPushButton::clicked, this, &FilesPage::addSelectedFiles);
     connect(addI, &QPushButton::clicked, this, &FilesPage::addSelectedFiles);
-    connect(addQ, &QPushButton::clicked, this, [this] { addFiles(FileBrowser_GetSelectedFiles(*browser), 1); });
+    connect(addQ, &QPushButton::clicked, this, [this] { addSelection(1); });
     connect(refreshButton, &QPushButton::clicked, this, &FilesPage::refreshBrowser);
     connect(outputSource, &QComboBox::activated, this, &FilesPage::selectOutputSource);
     connect(outputButton, &QPushButton::clicked, this, &FilesPage::chooseOutputDirectory);
@@ -254,7 +254,25 @@ void FilesPage::addFiles(const std::vector<std::string> &paths, int qFiles)
     static_cast<void>(App_AddFiles(session, qFiles, paths));
 }
 
-void FilesPage::addSelectedFiles() { addFiles(FileBrowser_GetSelectedFiles(*browser), 0); }
+void FilesPage::addSelectedFiles() { addSelection(0); }
+
+void FilesPage::addSelection(int qFiles)
+{
+    std::vector<std::string> selected = FileBrowser_GetSelectedFiles(*browser);
+    if (selected.empty()) return;
+    listInBackground(std::move(selected), qFiles, "Selected files could not be read (no thread left to read them)");
+}
+
+// Selected or dropped folders stand for their files; they are read on a thread of their own,
+// so that a slow mount never holds up the window.
+void FilesPage::listInBackground(std::vector<std::string> paths, int qFiles, const char *noThreadMessage)
+{
+    const bool started = folderReads.start([paths = std::move(paths)] { return App_ListDroppedPaths(paths); },
+                                           [this, qFiles](const std::vector<std::string> &files) {
+                                               static_cast<void>(App_AddDroppedFiles(session, files, qFiles));
+                                           });
+    if (!started) Gui_UpdateStatus(session, noThreadMessage, StatusIcon::Error);
+}
 
 void FilesPage::showEvent(QShowEvent *event)
 {
@@ -299,12 +317,7 @@ bool FilesPage::eventFilter(QObject *watched, QEvent *event)
 void FilesPage::dropFiles(const QList<QUrl> &urls)
 {
     if (!App_TakesDrops(session)) return;
-    const bool started = droppedFolders.start([paths = LocalPaths(urls)] { return App_ListDroppedPaths(paths); },
-                                              [this](const std::vector<std::string> &files) {
-                                                  static_cast<void>(App_AddDroppedFiles(session, files));
-                                              });
-    if (!started)
-        Gui_UpdateStatus(session, "Dropped files could not be read (no thread left to read them)", StatusIcon::Error);
+    listInBackground(LocalPaths(urls), 0, "Dropped files could not be read (no thread left to read them)");
 }
 
 void FilesPage::removeCurrentJob()

@@ -26,7 +26,9 @@ public:
     // Adds files as jobs, as the add button adds the browser's selection (qFiles 1: Q files).
     void addFiles(const QStringList &paths, int qFiles = 0);
     void addFiles(const std::vector<std::string> &paths, int qFiles);
-    void addSelectedFiles();     // the visible add button: IQ, or I files
+    // The visible add button (IQ, or I files): the browser's selection, a selected folder
+    // standing for its files, added once the folders have been read in the background.
+    void addSelectedFiles();
     void removeCurrentJob();
     void openCurrentJobFile();
     // Files and folders dropped from a file manager: the files, and the files in the folders,
@@ -57,6 +59,8 @@ private:
     void chooseJobFile(int item);
     void chooseOutputDirectory();
     void selectOutputSource(int index);
+    void addSelection(int qFiles);
+    void listInBackground(std::vector<std::string> paths, int qFiles, const char *noThreadMessage);
 
     Session &session;
     Dialogs &dialogs;
@@ -74,5 +78,5 @@ private:
     JobsModel *jobsModel;
     QLabel *addFilesHere;
     bool rememberedFolderOpened = false;
-    BackgroundReads droppedFolders{this};
+    BackgroundReads folderReads{this};  // dropped and selected folders
 };

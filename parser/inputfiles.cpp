@@ -62,10 +62,23 @@ void Parser_CloseFiles(InputFiles &files) { Parser_Reset(files); }
 
 int64_t Parser_GetFileSize(const char *path)
 {
-    if (!HasPath(path)) return 0;
+    int error = 0;
+    return Parser_QueryFileSize(path, &error);
+}
+
+int64_t Parser_QueryFileSize(const char *path, int *error)
+{
+    *error = 0;
+    if (!HasPath(path)) {
+        *error = ENOENT;
+        return 0;
+    }
     struct stat info {};
-    if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
-    return static_cast<int64_t>(info.st_size);
+    if (::stat(path, &info) != 0) {
+        *error = errno;
+        return 0;
+    }
+    return S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : 0;
 }
 
 int64_t Parser_ReadAt(int handle, int64_t position, void *buffer, int64_t count)

@@ -33,6 +33,10 @@ void Parser_CloseFiles(InputFiles &files);
 // Size in bytes of the named file; 0 when it cannot be queried or is not a regular file.
 int64_t Parser_GetFileSize(const char *path);
 
+// The same size; *error receives the errno of a query that failed (ENOENT for a file that is
+// gone), 0 when the file could be queried (a folder or special file: size 0, error 0).
+int64_t Parser_QueryFileSize(const char *path, int *error);
+
 // Reads up to `count` bytes at the absolute `position`, retrying short reads; returns the
 // number of bytes read (fewer at the end of the file or on an error).
 [[nodiscard]] int64_t Parser_ReadAt(int handle, int64_t position, void *buffer, int64_t count);

@@ -220,7 +220,7 @@ void FindSamplerate(Session &session, const std::string &source, MetadataItem &r
         double value = 0.0;
         if (Parser_CheckDoubleValue(session.tree, SlotText(session.record.samplerateValue).c_str(),
                                     kMinimumRateMHz / unitFactor, kMaximumRateMHz / unitFactor,
-                                    kItemSamplerateValue, &value)) {
+                                    kItemSamplerateValue, &value, DecimalSuffixes::Metric)) {
             rate.value = value * unitFactor;
             rate.valid = value > 0.0 ? 1 : 0;
         }

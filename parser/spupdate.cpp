@@ -18,6 +18,28 @@ int WindowCodeOf(std::string_view filterType)
     return kWindowTriangular;
 }
 
+// What the filter takes for a missing or invalid cut-off or number of taps.
+constexpr double kCutoffWhenInvalid = 0.25;
+constexpr int kTapsWhenInvalid = 256;
+constexpr const char *kCutoffWhenInvalidText = "0.25";
+constexpr const char *kTapsWhenInvalidText = "256";
+
+int CheckCutoff(ConfigurationTree &tree, const char *text, double *cutoff)
+{
+    return Parser_CheckDoubleValue(tree, text, 0.05, 0.45, kItemCutoff, cutoff);
+}
+
+int CheckTaps(ConfigurationTree &tree, const char *text, int *taps)
+{
+    return Parser_CheckIntegerValue(tree, text, 10, 1024, kItemTaps, taps);
+}
+
+void SetItemText(Session &session, int item, const char *text)
+{
+    Configuration_SetSlotText(session.record, Configuration_SlotOfTreeItem(item), text);
+    session.tree.items[item].value = text;
+}
+
 }  // namespace
 
 void Parser_UpdateSignalProcessingStructure(Session &session)
@@ -31,10 +53,10 @@ void Parser_UpdateSignalProcessingStructure(Session &session)
     Parser_CheckDoubleValue(tree, r.shift, -0.5, 0.5, kItemShift, &s.shiftFraction);
 
     if (std::string_view(r.filterType) != text::kFilterOff) {
-        s.cutoffFraction = 0.25;
-        Parser_CheckDoubleValue(tree, r.cutoff, 0.05, 0.45, kItemCutoff, &s.cutoffFraction);
-        s.tapCount = 256;
-        Parser_CheckIntegerValue(tree, r.taps, 10, 1024, kItemTaps, &s.tapCount);
+        s.cutoffFraction = kCutoffWhenInvalid;
+        CheckCutoff(tree, r.cutoff, &s.cutoffFraction);
+        s.tapCount = kTapsWhenInvalid;
+        CheckTaps(tree, r.taps, &s.tapCount);
         s.windowCode = WindowCodeOf(r.filterType);
         s.coefficients.assign(s.tapCount, 0.0);
         // The checks above keep the cut-off and the taps within what the design takes, so it
@@ -57,4 +79,14 @@ void Parser_UpdateSignalProcessingStructure(Session &session)
     Session_Notify(session, SessionChange::ConfigurationTree);
 
     Parser_RedrawPreviews(session);
+}
+
+void Parser_FillFilterValues(Session &session)
+{
+    // The checks run on a scratch tree: their marks are the update step's to set.
+    ConfigurationTree scratch = session.tree;
+    double cutoff = 0.0;
+    if (!CheckCutoff(scratch, session.record.cutoff, &cutoff)) SetItemText(session, kItemCutoff, kCutoffWhenInvalidText);
+    int taps = 0;
+    if (!CheckTaps(scratch, session.record.taps, &taps)) SetItemText(session, kItemTaps, kTapsWhenInvalidText);
 }

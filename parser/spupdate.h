@@ -5,3 +5,9 @@
 #include "session/session.h"
 
 void Parser_UpdateSignalProcessingStructure(Session &session);
+
+// Gives a missing or invalid cut-off and number of taps the values the filter takes for them
+// ("0.25" and "256"), in the record and in the tree, so that a filter just switched on works at
+// once and shows what it uses. Valid texts stay as they are. Marks nothing itself: the update
+// step above checks the texts.
+void Parser_FillFilterValues(Session &session);

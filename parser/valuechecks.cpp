@@ -1,9 +1,9 @@
 #include "parser/valuechecks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -14,6 +14,7 @@ namespace {
 constexpr const char *kValueMissing = "Value missing";
 constexpr const char *kIntegerExpected = "Integer value expected";
 constexpr const char *kNumberExpected = "Numerical value expected";
+constexpr const char *kUsePointExpected = "Numerical value expected (use a point as decimal separator)";
 
 // printf-style formatting into a string of any length ("%f" of a large bound is long).
 __attribute__((format(printf, 1, 2))) std::string Format(const char *format, ...)
@@ -37,28 +38,57 @@ void Fail(ConfigurationTree &tree, int item, const std::string &message)
 
 bool IsEmpty(const char *text) { return text == nullptr || text[0] == '\0'; }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 // Digits, with a minus sign allowed only as the first character.
 bool HasIntegerCharacters(const char *text)
 {
     for (int i = 0; text[i] != '\0'; ++i) {
         const char c = text[i];
         if (c == '-' && i == 0) continue;
-        if (c < '0' || c > '9') return false;
+        if (!IsDigit(c)) return false;
     }
     return true;
 }
 
-// Digits, at most one decimal point, a minus sign only as the first character.
-bool HasDecimalCharacters(const char *text)
+const char *SkipDigits(const char *c, int *digits)
 {
-    int points = 0;
-    for (int i = 0; text[i] != '\0'; ++i) {
-        const char c = text[i];
-        if (c == '-' && i == 0) continue;
-        if (c == '.' && ++points == 1) continue;
-        if (c < '0' || c > '9') return false;
+    for (; IsDigit(*c); ++c) ++*digits;
+    return c;
+}
+
+// The power of ten a multiplier letter stands for; 0 for any other character.
+int MetricPower(char c)
+{
+    switch (c) {
+    case 'k': return 3;
+    case 'M': return 6;
+    case 'G': return 9;
+    default: return 0;
     }
-    return true;
+}
+
+// Whether `text` has the form Parser_ReadDecimalText reads. *suffixPower receives the power of
+// ten of a closing multiplier letter, 0 without one.
+bool IsDecimalText(const char *text, DecimalSuffixes suffixes, int *suffixPower)
+{
+    *suffixPower = 0;
+    const char *c = text;
+    if (*c == '-') ++c;
+    int digits = 0;
+    c = SkipDigits(c, &digits);
+    if (*c == '.') c = SkipDigits(c + 1, &digits);
+    if (*c == '\0') return true;
+    if (digits == 0) return false;
+    if (*c == 'e' || *c == 'E') {
+        ++c;
+        if (*c == '+' || *c == '-') ++c;
+        int exponentDigits = 0;
+        c = SkipDigits(c, &exponentDigits);
+        return exponentDigits > 0 && *c == '\0';
+    }
+    if (suffixes == DecimalSuffixes::Metric) *suffixPower = MetricPower(*c);
+    return *suffixPower != 0 && c[1] == '\0';
 }
 
 // Converts text that passed HasIntegerCharacters like atoi/atoll would, but reports a value
@@ -141,19 +171,44 @@ int Parser_CheckInteger64Value(ConfigurationTree &tree, const char *text, int64_
     return 1;
 }
 
-int Parser_CheckDoubleValue(ConfigurationTree &tree, const char *text, double min, double max, int item,
-                            double *value)
+DecimalReading Parser_ReadDecimalText(const char *text, DecimalSuffixes suffixes, double *value)
 {
-    if (IsEmpty(text)) {
-        Fail(tree, item, kValueMissing);
-        return 0;
+    if (IsEmpty(text)) return DecimalReading::Missing;
+    int suffixPower = 0;
+    if (!IsDecimalText(text, suffixes, &suffixPower)) {
+        std::string pointed = text;
+        std::replace(pointed.begin(), pointed.end(), ',', '.');
+        return pointed != text && IsDecimalText(pointed.c_str(), suffixes, &suffixPower) ? DecimalReading::DecimalComma
+                                                                                         : DecimalReading::NotANumber;
     }
-    if (!HasDecimalCharacters(text)) {
-        Fail(tree, item, kNumberExpected);
-        return 0;
+    // The letter is read as the exponent it stands for, so that "2.4M" gives exactly what
+    // "2.4e6" gives.
+    std::string number = text;
+    if (suffixPower != 0) {
+        number.back() = 'e';
+        number.push_back(static_cast<char>('0' + suffixPower));  // 3, 6 or 9
     }
-    // A digit string beyond the double range converts to infinity; it must not pass.
-    const double converted = std::atof(text);
+    // A text without digits holds no number for the parser and reads as 0.
+    double converted = 0.0;
+    int offset = 0;
+    int length = 0;
+    if (Parser_ExtractTextValueFromBuffer(kTextFloatingPoint, number.c_str(), &converted, &offset, &length) == 0)
+        converted = 0.0;
+    *value = converted;
+    return DecimalReading::Number;
+}
+
+int Parser_CheckDoubleValue(ConfigurationTree &tree, const char *text, double min, double max, int item,
+                            double *value, DecimalSuffixes suffixes)
+{
+    double converted = 0.0;
+    switch (Parser_ReadDecimalText(text, suffixes, &converted)) {
+    case DecimalReading::Missing: Fail(tree, item, kValueMissing); return 0;
+    case DecimalReading::DecimalComma: Fail(tree, item, kUsePointExpected); return 0;
+    case DecimalReading::NotANumber: Fail(tree, item, kNumberExpected); return 0;
+    case DecimalReading::Number: break;
+    }
+    // An exponent or digits beyond the double range convert to infinity; it must not pass.
     if (!std::isfinite(converted) || converted < min || converted > max) {
         Fail(tree, item, Format("Numerical value between %f and %f expected", min, max));
         return 0;

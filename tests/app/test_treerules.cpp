@@ -102,8 +102,10 @@ TEST(TreeRules, FaultCountersRiseAndFallWithTheItems)
     Session session;
     testsupport::StartWithDefaults(session);
     Edit(session, "filterType", "Blackman Window");
+    Edit(session, "taps", "");
     EXPECT_EQ(session.settings.tapCount, 256);  // empty taps: the preset, item faulty
     EXPECT_EQ(Item(session, kItemTaps).message, "Value missing");
+    Edit(session, "cutoff", "");
     Edit(session, "taps", "5");
     EXPECT_EQ(Item(session, kItemTaps).message, "Integer value between 10 and 1024 expected");
     EXPECT_EQ(Item(session, kItemCutoff).message, "Value missing");
@@ -130,6 +132,34 @@ TEST(TreeRules, FaultCountersRiseAndFallWithTheItems)
 
     EXPECT_EQ(onConfigurationTree(session, kItemOutputSamplerate, "Input Samplerate x 3/10"), 0);  // disabled
     EXPECT_EQ(session.settings.outputRateTenths, 10);
+}
+
+// Switching the filter on gives a missing or invalid cut-off and number of taps the values the
+// filter uses for them, so that it works at once; a valid value is the user's and stays.
+TEST(TreeRules, FilterSwitchedOnFillsMissingOrInvalidValuesAndKeepsValidOnes)
+{
+    Session session;
+    testsupport::StartWithDefaults(session);
+    Edit(session, "filterType", "Hamming Window");
+    EXPECT_STREQ(session.record.cutoff, "0.25");
+    EXPECT_STREQ(session.record.taps, "256");
+    EXPECT_EQ(Item(session, kItemCutoff).value, "0.25");
+    EXPECT_EQ(Item(session, kItemTaps).value, "256");
+    EXPECT_EQ(Item(session, kItemSignalProcessing).faultCounter, -1);
+    EXPECT_EQ(session.settings.coefficients.size(), 256u);
+
+    Edit(session, "cutoff", "0.1");
+    Edit(session, "taps", "5");
+    Edit(session, "filterType", "Blackman Window");
+    EXPECT_STREQ(session.record.cutoff, "0.1");
+    EXPECT_STREQ(session.record.taps, "256");
+    EXPECT_EQ(Item(session, kItemTaps).faultImage, -1);
+    EXPECT_EQ(session.settings.cutoffFraction, 0.1);
+
+    // A full check, as after loading a configuration, keeps the stored texts.
+    Configuration_SetSlotText(session.record, Configuration_SlotOfTreeItem(kItemTaps), "");
+    Gui_CheckConfiguration(session, -1);
+    EXPECT_STREQ(session.record.taps, "");
 }
 
 TEST(TreeRules, ListCellsTakeOnlyTheirValuesAndLongTextsAreCut)

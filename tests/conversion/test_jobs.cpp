@@ -26,7 +26,7 @@ std::string Label(const Session &session, int item) { return session.jobs.items[
 
 }  // namespace
 
-TEST(JobList, SmallFilesAreRefusedAndLoggedByName)
+TEST(JobList, SmallAndVanishedFilesAreRefusedAndLoggedByName)
 {
     Files files;
     Session session;
@@ -40,7 +40,7 @@ TEST(JobList, SmallFilesAreRefusedAndLoggedByName)
     EXPECT_EQ(Gui_JobOutput(session.jobs, 1), c + ".wv");
     ASSERT_EQ(session.statusLog.rows.size(), 2u);
     EXPECT_EQ(session.statusLog.rows[0].text, "File size <1kB: small.bin");
-    EXPECT_EQ(session.statusLog.rows[1].text, "File size <1kB: missing.bin");
+    EXPECT_EQ(session.statusLog.rows[1].text, "Cannot open missing.bin: No such file or directory");
     EXPECT_TRUE(session.statusLog.rows[0].dimmed);
     EXPECT_FALSE(session.statusLog.rows[1].dimmed);
     EXPECT_EQ(session.statusLog.rows[1].icon, StatusIcon::Error);

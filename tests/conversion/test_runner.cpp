@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <random>
@@ -207,6 +208,7 @@ TEST(Runner, RefusedJobsNameTheirReasonAndTheRunGoesOn)
     EXPECT_EQ(Status(session, 0), "Config: IQ error");
     Edit(session, "scaleFactor", "1.0");
     Edit(session, "filterType", "Hanning Window");
+    Edit(session, "taps", "5");
     ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Config: Signal Proc. error");
 }
@@ -268,6 +270,27 @@ TEST(Runner, ResultTextsOfAMillionPairs)
     EXPECT_EQ(Result(session, 0, kJobMaxScaleFactor), "1.245146");
     // The worker analysed job 2 last; the session shows job 1.
     EXPECT_EQ(session.files.inputSize, 4000000);
+}
+
+// The run reads the rate text as the tree's check does: an exponent and a multiplier letter
+// give the same clock.
+TEST(Runner, ARateWithAnExponentOrAMultiplierLetterReachesTheClock)
+{
+    TempDir dir;
+    testsupport::WriteFile(dir.file("tone.bin"), Tone16(1000, 1000.0));
+    Session session;
+    StartPlain(session);
+    Edit(session, "samplerateUnit", "Hz");
+    EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("tone.bin")}), 1);
+    for (const char *rate : {"2.4e6", "2.4M"}) {
+        Edit(session, "samplerateValue", rate);
+        EXPECT_EQ(session.tree.items[kItemSamplerateValue].message, "") << rate;
+        ConvertAll(session);
+        EXPECT_EQ(Status(session, 0), "Status: Done") << rate;
+        EXPECT_NE(testsupport::ReadFile(dir.file("tone.bin.wv")).find("{CLOCK: 02400000.000}"), std::string::npos)
+            << rate;
+        std::remove(dir.file("tone.bin.wv").c_str());
+    }
 }
 
 TEST(Runner, EmptyJobListStartsNothing)

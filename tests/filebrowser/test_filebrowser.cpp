@@ -162,7 +162,7 @@ struct Browser {
     }
 };
 
-TEST(FileBrowserList, SelectedFilesComeInListOrderWithoutFolders)
+TEST(FileBrowserList, SelectedEntriesComeInListOrderFoldersIncluded)
 {
     Folder folder;
     folder.folder("sub");
@@ -174,8 +174,9 @@ TEST(FileBrowserList, SelectedFilesComeInListOrderWithoutFolders)
     browser.select({4, 1, 3});
     EXPECT_EQ(FileBrowser_GetSelectedFiles(*browser.widget),
               std::vector<std::string>({folder / "a2.bin", folder / "c.bin", folder / "D.bin"}));
-    browser.select({0, 2, 3});
-    EXPECT_EQ(FileBrowser_GetSelectedFiles(*browser.widget), std::vector<std::string>({folder / "B.bin", folder / "c.bin"}));
+    browser.select({3, 0, 2});
+    EXPECT_EQ(FileBrowser_GetSelectedFiles(*browser.widget),
+              std::vector<std::string>({folder / "sub", folder / "B.bin", folder / "c.bin"}));
 }
 
 TEST(FileBrowserList, SortsFoldersFirstThenByNameOrSize)

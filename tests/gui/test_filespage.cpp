@@ -1,6 +1,7 @@
-// The "Files" page with folders that answer late or never, as on a network mount that is gone:
-// the folder used last is read only once the window shows, and a read that hangs leaves the
-// window drawing, converting and closing.
+// The "Files" page with folders: a folder in the browser's selection stands for its files, and
+// folders that answer late or never, as on a network mount that is gone: the folder used last
+// is read only once the window shows, and a read that hangs leaves the window drawing,
+// converting and closing.
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -20,6 +21,28 @@ namespace {
 const std::string kExamples = QUELVOR_SOURCE_DIR "/examples";
 
 }  // namespace
+
+TEST(FilesPage, AFolderInTheSelectionStandsForItsFilesWhenAddIsPressed)
+{
+    TempDir data;
+    std::filesystem::create_directories(data.file("set"));
+    for (const char *name : {"set/b.bin", "set/A.bin", "c.bin"})
+        testsupport::WriteFile(data.file(name), std::string(2000, '\1'));
+    WindowFixture fixture;
+    FileBrowser *browser = Filebrowser_GetFileBrowserPtr(fixture.window.get());
+    ASSERT_NE(browser, nullptr);
+    auto *list = fixture.find<QTreeView>("BROWSER_FILES");
+    Filebrowser_SetDir(*browser, data.path().string(), 0);
+    ASSERT_TRUE(WindowFixture::waitFor([&] { return !browser->isReading() && list->model()->rowCount() == 2; }, 10));
+    list->selectAll();  // the folder "set" and the file "c.bin"
+
+    fixture.click("BUTTON_ADD_IQ");  // the folder is read in the background
+    ASSERT_TRUE(WindowFixture::waitFor([&] { return Gui_JobCount(fixture.session.jobs) == 3; }, 10));
+    EXPECT_EQ(Gui_JobInput(fixture.session.jobs, 0), data.file("set/A.bin"));
+    EXPECT_EQ(Gui_JobInput(fixture.session.jobs, 1), data.file("set/b.bin"));
+    EXPECT_EQ(Gui_JobInput(fixture.session.jobs, 2), data.file("c.bin"));
+    EXPECT_EQ(fixture.find<QTreeView>("TREE")->model()->rowCount(), 3);
+}
 
 TEST(FilesPage, ARememberedFolderThatNeverAnswersLeavesTheWindowWorking)
 {

@@ -131,12 +131,20 @@ TEST(MainWindow, TreeEditsShowFaultMarksAndBranchCounts)
 
     EditTreeCell(tree, kItemFilterType, "Blackman Window");
     EXPECT_EQ(fixture.session.tree.items[kItemFilterType].value, "Blackman Window");
+    // The filter starts from the values it uses for missing ones, and the cells show them.
+    EXPECT_EQ(model->indexOf(kItemCutoff, 1).data().toString(), "0.25");
+    EXPECT_EQ(model->indexOf(kItemTaps, 1).data().toString(), "256");
+    EXPECT_EQ(model->indexOf(kItemSignalProcessing, 1).data().toString(), "");
     EditTreeCell(tree, kItemTaps, "5");
     EXPECT_EQ(taps.value, "5");
     EXPECT_EQ(taps.faultImage, 0);
     EXPECT_EQ(model->indexOf(kItemTaps, 0).data(Qt::ToolTipRole).toString(),
               "Integer value between 10 and 1024 expected");
     EXPECT_FALSE(model->indexOf(kItemTaps, 0).data(Qt::DecorationRole).isNull());
+    EditTreeCell(tree, kItemCutoff, "0,3");
+    EXPECT_EQ(model->indexOf(kItemCutoff, 0).data(Qt::ToolTipRole).toString(),
+              "Numerical value expected (use a point as decimal separator)");
+    EXPECT_EQ(model->indexOf(kItemCutoff, 1).data().toString(), "0,3");  // the text stays as typed
     EXPECT_EQ(model->indexOf(kItemSignalProcessing, 1).data().toString(), "2 faults");  // taps and cut-off
 
     EditTreeCell(tree, kItemTaps, "100");

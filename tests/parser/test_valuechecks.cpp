@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 
 #include "parser/valuechecks.h"
 
@@ -69,24 +70,49 @@ TEST_F(ValueChecks, Integer64UsesDecimalTextsInItsMessage)
     EXPECT_EQ(message(), "Integer value expected");
 }
 
-TEST_F(ValueChecks, DoubleAcceptsOnePointAndNoExponent)
+TEST_F(ValueChecks, DoubleTakesOnePointAndAnExponentAndPointsToTheDecimalPoint)
 {
     double value = 5.0;
-    EXPECT_EQ(Parser_CheckDoubleValue(tree, ".", -1.0, 1.0, item, &value), 1);
-    EXPECT_EQ(value, 0.0);
-    EXPECT_EQ(Parser_CheckDoubleValue(tree, "-.25", -1.0, 1.0, item, &value), 1);
-    EXPECT_EQ(value, -0.25);
-    EXPECT_EQ(Parser_CheckDoubleValue(tree, "-", -1.0, 1.0, item, &value), 1);
-    EXPECT_EQ(value, 0.0);
+    const std::pair<const char *, double> numbers[] = {
+        {".", 0.0}, {"-", 0.0}, {"-.25", -0.25}, {"2.4e6", 2400000.0}, {"25E-2", 0.25}, {"-1e+2", -100.0}, {"0.1e1", 1.0}};
+    for (const auto &[text, expected] : numbers) {
+        EXPECT_EQ(Parser_CheckDoubleValue(tree, text, -1e9, 1e9, item, &value), 1) << text;
+        EXPECT_EQ(value, expected) << text;
+    }
+    EXPECT_FALSE(faulty());
 
-    for (const char *bad : {"1e3", "+1", "1.2.3", "1,5", "inf", "nan", "0x1p3"}) {
+    // Multiplier letters belong to the sample rate alone; an exponent needs digits on both sides.
+    for (const char *bad : {"+1", "1.2.3", "inf", "nan", "0x1p3", "1e", "e5", "-e5", "1e3.5", "2.4M", "1 ", " 1"}) {
         value = 5.0;
         EXPECT_EQ(Parser_CheckDoubleValue(tree, bad, -1e9, 1e9, item, &value), 0) << bad;
         EXPECT_EQ(message(), "Numerical value expected") << bad;
         EXPECT_EQ(value, 5.0) << bad;
     }
+    for (const char *comma : {"0,25", "1,5e3", ","}) {
+        EXPECT_EQ(Parser_CheckDoubleValue(tree, comma, -1e9, 1e9, item, &value), 0) << comma;
+        EXPECT_EQ(message(), "Numerical value expected (use a point as decimal separator)") << comma;
+    }
+    EXPECT_EQ(Parser_CheckDoubleValue(tree, "1,2,3", -1e9, 1e9, item, &value), 0);
+    EXPECT_EQ(message(), "Numerical value expected");
     EXPECT_EQ(Parser_CheckDoubleValue(tree, "", 0.0, 1.0, item, &value), 0);
     EXPECT_EQ(message(), "Value missing");
+}
+
+TEST_F(ValueChecks, MultiplierLettersReadAsTheExponentTheyStandFor)
+{
+    double value = 0.0;
+    const std::pair<const char *, const char *> same[] = {{"2.4M", "2.4e6"}, {"250k", "250e3"}, {"0.3G", "0.3e9"},
+                                                          {"-1.7k", "-1.7e3"}};
+    for (const auto &[lettered, exponent] : same) {
+        double expected = 0.0;
+        ASSERT_EQ(Parser_ReadDecimalText(exponent, DecimalSuffixes::None, &expected), DecimalReading::Number);
+        EXPECT_EQ(Parser_ReadDecimalText(lettered, DecimalSuffixes::Metric, &value), DecimalReading::Number) << lettered;
+        EXPECT_EQ(value, expected) << lettered;  // bit for bit, not 2.4 * 1e6
+    }
+    EXPECT_EQ(value, -1700.0);
+    for (const char *bad : {"2.4m", "2.4K", "M", "-k", "2.4Mk", "2e3k", "2.4 M"})
+        EXPECT_EQ(Parser_ReadDecimalText(bad, DecimalSuffixes::Metric, &value), DecimalReading::NotANumber) << bad;
+    EXPECT_EQ(Parser_ReadDecimalText("2,4M", DecimalSuffixes::Metric, &value), DecimalReading::DecimalComma);
 }
 
 TEST_F(ValueChecks, DoubleRangeMessageAndNonFiniteValues)
@@ -102,6 +128,8 @@ TEST_F(ValueChecks, DoubleRangeMessageAndNonFiniteValues)
     EXPECT_EQ(Parser_CheckDoubleValue(tree, huge.c_str(), 0.0, 1.7976931348623157e308, item, &value), 0);
     EXPECT_EQ(value, 5.0);
     EXPECT_EQ(message().rfind("Numerical value between 0.000000 and 1797693134862315", 0), 0u);
+    EXPECT_EQ(Parser_CheckDoubleValue(tree, "1e999", 0.0, 1.7976931348623157e308, item, &value), 0);
+    EXPECT_EQ(value, 5.0);
 }
 
 TEST_F(ValueChecks, MarksItemAndAncestorsAndClearsThemAgain)
