@@ -173,6 +173,7 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
 {
     ZmxFile file;
     const double clockHz = clockMHz * 1e6;
+    file.error = EINVAL;
     if (!fileName || !*fileName || !std::isfinite(clockHz) || clockHz < 0.0) return file;
     // The comment never holds more than 95 characters; a longer one is cut rather than let
     // it push the header out of its buffer.
@@ -187,15 +188,23 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
     if (headerLength < 0 || headerLength >= kHeaderBufferBytes) return file;
 
     file.targetPath = fileName;
+    errno = 0;
     file.handle = Files_CreateTemporaryBeside(file.targetPath, file.temporaryPath);
-    if (file.handle < 0) return file;
+    if (file.handle < 0) {
+        file.error = errno != 0 ? errno : EIO;
+        return file;
+    }
     // The lock belongs to the open file, which this duplicate keeps open after the writing
     // handle is closed at the finish.
     file.lockHandle = ::fcntl(file.handle, F_DUPFD_CLOEXEC, 0);
     if (file.lockHandle < 0 || !Files_WriteAll(file.handle, header, static_cast<size_t>(headerLength))) {
+        // A write that took no bytes (a full disk) sets no errno.
+        const int error = errno != 0 ? errno : ENOSPC;
         Conversion_DiscardZmxFile(file);
+        file.error = error;
         return file;
     }
+    file.error = 0;
     file.commentLength = static_cast<int>(commentText.size());
     file.levelOffsetsPos = headerLength - kLevelOffsetsFromEnd;
     file.samplesPos = headerLength - kSamplesFromEnd;
