@@ -112,6 +112,13 @@ std::vector<std::string> LogRows(const Session &session, size_t first = 0)
     return rows;
 }
 
+// One row as LogRows shows it; empty when the log has no such row.
+std::string LogRow(const Session &session, size_t row)
+{
+    const std::vector<std::string> rows = LogRows(session, row);
+    return rows.empty() ? std::string() : rows.front();
+}
+
 // The largest pair magnitude of a finished file.
 double PeakOfFile(const std::string &bytes, int headerLength)
 {
@@ -218,7 +225,7 @@ TEST(Runner, RefusedJobsNameTheirReasonAndTheRunGoesOn)
     EXPECT_EQ(Gui_SetJobPath(session, 2 * kItemsPerJob + kJobOutput, dir.file("b.bin.wv/out.wv")), 1);
     logged = session.statusLog.rows.size();
     ConvertAll(session);
-    EXPECT_EQ(LogRows(session, logged)[2], "x Job 3: cannot create " + dir.file("b.bin.wv/out.wv") + ": Not a directory");
+    EXPECT_EQ(LogRow(session, logged + 2), "x Job 3: cannot create " + dir.file("b.bin.wv/out.wv") + ": Not a directory");
 
     session.jobs.overwriteProtection = 0;
 
@@ -276,7 +283,7 @@ TEST(Runner, AbortStopsTheRunningJobAndLeavesTheRestPending)
     EXPECT_EQ(Status(session, 2), "Status: Pending");
     EXPECT_EQ(session.jobs.items[2 * kItemsPerJob + kJobStatus].image, -1);
     EXPECT_EQ(session.views.convert.label, kConvertStart);
-    EXPECT_EQ(LogRows(session).back(), "? 3 jobs: 1 done, 1 failed, 1 not run");
+    EXPECT_EQ(LogRow(session, session.statusLog.rows.size() - 1), "? 3 jobs: 1 done, 1 failed, 1 not run");
 }
 
 TEST(Runner, ResultTextsOfAMillionPairs)
@@ -438,7 +445,7 @@ TEST(Runner, AutomaticIntervalIsCutToWhatTheOutputFileHolds)
     size_t logged = session.statusLog.rows.size();
     ConvertAll(session, abortAtOnce);
     EXPECT_EQ(Status(session, 0), "Status: Aborted");
-    EXPECT_EQ(LogRows(session, logged).front(),
+    EXPECT_EQ(LogRow(session, logged),
               "? Job 1: interval cut to 536870911 sample pairs, the most a waveform file holds");
 
     // At half the rate twice the sets fit, less one: 1073741823 sets give 536870911 pairs.
@@ -446,7 +453,7 @@ TEST(Runner, AutomaticIntervalIsCutToWhatTheOutputFileHolds)
     EXPECT_EQ(session.settings.lastSet, 2 * int64_t{kMaxOutputPairs} + 1);
     logged = session.statusLog.rows.size();
     ConvertAll(session, abortAtOnce);
-    EXPECT_EQ(LogRows(session, logged).front(), "? Job 1: interval cut to 1073741823 sample pairs (536870911 after "
+    EXPECT_EQ(LogRow(session, logged), "? Job 1: interval cut to 1073741823 sample pairs (536870911 after "
                                                 "the rate change), the most a waveform file holds");
     EXPECT_FALSE(std::filesystem::exists(dir.file("huge.bin.wv")));
 }
