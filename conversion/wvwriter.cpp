@@ -173,8 +173,10 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
 {
     ZmxFile file;
     const double clockHz = clockMHz * 1e6;
-    file.error = EINVAL;
-    if (!fileName || !*fileName || !std::isfinite(clockHz) || clockHz < 0.0) return file;
+    if (!fileName || !*fileName || !std::isfinite(clockHz) || clockHz < 0.0) {
+        file.error = EINVAL;
+        return file;
+    }
     // The comment never holds more than 95 characters; a longer one is cut rather than let
     // it push the header out of its buffer.
     const std::string_view commentText =
@@ -185,13 +187,16 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
                                            "{TYPE: ZMW-WV,0}{COMMENT: %.*s}{CLOCK: %012.3f%s",
                                            static_cast<int>(commentText.size()), commentText.data(),
                                            clockHz, kHeaderTail.data());
-    if (headerLength < 0 || headerLength >= kHeaderBufferBytes) return file;
+    if (headerLength < 0 || headerLength >= kHeaderBufferBytes) {
+        file.error = EINVAL;
+        return file;
+    }
 
     file.targetPath = fileName;
-    errno = 0;
+    errno = 0;  // every name taken by another writer ends the attempts without an error of its own
     file.handle = Files_CreateTemporaryBeside(file.targetPath, file.temporaryPath);
     if (file.handle < 0) {
-        file.error = errno != 0 ? errno : EIO;
+        file.error = errno != 0 ? errno : EEXIST;
         return file;
     }
     // The lock belongs to the open file, which this duplicate keeps open after the writing
@@ -204,7 +209,6 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
         file.error = error;
         return file;
     }
-    file.error = 0;
     file.commentLength = static_cast<int>(commentText.size());
     file.levelOffsetsPos = headerLength - kLevelOffsetsFromEnd;
     file.samplesPos = headerLength - kSamplesFromEnd;

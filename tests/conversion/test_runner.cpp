@@ -225,7 +225,8 @@ TEST(Runner, RefusedJobsNameTheirReasonAndTheRunGoesOn)
     EXPECT_EQ(Gui_SetJobPath(session, 2 * kItemsPerJob + kJobOutput, dir.file("b.bin.wv/out.wv")), 1);
     logged = session.statusLog.rows.size();
     ConvertAll(session);
-    EXPECT_EQ(LogRow(session, logged + 2), "x Job 3: cannot create " + dir.file("b.bin.wv/out.wv") + ": Not a directory");
+    EXPECT_EQ(LogRow(session, logged + 2),
+              "x Job 3: cannot create " + dir.file("b.bin.wv/out.wv") + ": Not a directory");
 
     session.jobs.overwriteProtection = 0;
 
