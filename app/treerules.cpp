@@ -206,8 +206,11 @@ void Rederive(Session &session, int item, bool structureChecked)
         Parser_UpdateIqStructure(session);
         // A binary sample rate is decoded in the file's byte order.
         if (item == kItemEndianness) Parser_UpdateMetaSamplerate(session);
-    } else if (OneOf(item, {kItemMirror, kItemShift, kItemFilterType, kItemCutoff, kItemTaps,
-                            kItemOutputSamplerate})) {
+    } else if (OneOf(item, {kItemFilterType, kItemOutputSamplerate})) {
+        // The filter's rate change decides how long an interval one output file holds; the
+        // interval's update goes on to the signal processing settings.
+        Parser_UpdateIqStructure(session);
+    } else if (OneOf(item, {kItemMirror, kItemShift, kItemCutoff, kItemTaps})) {
         Parser_UpdateSignalProcessingStructure(session);
     }
 }

@@ -50,6 +50,7 @@ int ConvertJobs(Session &session, const ConvertOptions &options, const std::vect
     size_t logged = Cli_PrintStatusLog(session, 0);
 
     EventQueue<ConversionEvent> queue;
+    session.run.ownResultLines = true;  // the job lines and the summary below
     if (!onConversion(session, [&queue](const ConversionEvent &event) { queue.Push(event); })) {
         Cli_PrintStatusLog(session, logged);
         return kExitFailed;

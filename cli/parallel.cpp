@@ -124,6 +124,7 @@ void Scheduler::Start(int job)
     // As many jobs as cores keep every core busy: a job's own helper thread would only take
     // turns with the other jobs.
     session.run.coresShared = slots_ >= Cli_CoreCount();
+    session.run.ownResultLines = true;  // the job lines and the summary of Apply and the end
     const bool started = onConversion(session, [this, job](const ConversionEvent &event) {
         queue_.Push({job, event});
     });

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/color.h"
+#include "configuration/statuslog.h"
 
 inline constexpr int kItemsPerJob = 9;
 
@@ -44,5 +45,9 @@ struct JobList {
     std::string outputDirectory;          // STRING_OUTPUTDIR (and its tool tip)
     int overwriteProtection = 0;          // CHECKBOX_OVERWRITE
 };
+
+// The icon a job's image shows (0 success, 1 failure): the jobs tree draws it, and the status log
+// gives the finished job's line the same one.
+inline StatusIcon Conversion_JobImageIcon(int image) { return image == 0 ? StatusIcon::Ok : StatusIcon::Error; }
 
 inline int Gui_JobCount(const JobList &jobs) { return static_cast<int>(jobs.items.size()) / kItemsPerJob; }

@@ -1,7 +1,9 @@
 #include "conversion/runner.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "conversion/guilock.h"
@@ -17,6 +19,43 @@ std::string ProgressText(double percent)
     char text[32];
     std::snprintf(text, sizeof text, "%.0f", percent);
     return text;
+}
+
+// "Job 2: Done, tone16.bin.wv, 262144 samples, 00:00:00.012": how the job ended (its status
+// without the "Status: " prefix), its output file and, when it was measured, the pairs and the
+// playing time of its file.
+std::string JobResultLine(const JobList &jobs, int job, std::string_view status)
+{
+    constexpr std::string_view kStatusPrefix = "Status: ";
+    if (status.starts_with(kStatusPrefix)) status.remove_prefix(kStatusPrefix.size());
+    std::string line = "Job " + std::to_string(job + 1) + ": " + std::string(status);
+    const std::string output = std::filesystem::path(Gui_JobOutput(jobs, job)).filename().string();
+    if (!output.empty()) line += ", " + output;
+    const int first = job * kItemsPerJob;
+    const std::string &samples = jobs.items[first + kJobConvertedSamples].value;
+    if (!samples.empty()) line += ", " + samples + " samples, " + jobs.items[first + kJobRunTime].value;
+    return line;
+}
+
+// "5 jobs: 3 done, 2 failed", with ", 1 not run" for jobs an abort left pending: the jobs by
+// their images (success, failure, none). The icon is ok when every job was done, an error when
+// none was, a question otherwise.
+void LogRunSummary(Session &session)
+{
+    const JobList &jobs = session.jobs;
+    const int count = Gui_JobCount(jobs);
+    int done = 0;
+    int notRun = 0;
+    for (int job = 0; job < count; ++job) {
+        const int image = jobs.items[job * kItemsPerJob + kJobStatus].image;
+        done += image == 0 ? 1 : 0;
+        notRun += image < 0 ? 1 : 0;
+    }
+    std::string line = std::to_string(count) + (count == 1 ? " job: " : " jobs: ") + std::to_string(done) +
+                       " done, " + std::to_string(count - done - notRun) + " failed";
+    if (notRun > 0) line += ", " + std::to_string(notRun) + " not run";
+    const StatusIcon icon = done == count ? StatusIcon::Ok : done == 0 ? StatusIcon::Error : StatusIcon::Question;
+    Gui_UpdateStatus(session, line, icon);
 }
 
 }  // namespace
@@ -114,12 +153,16 @@ void Conversion_ApplyEvent(Session &session, const ConversionEvent &event)
             jobs.items[first + kJobStatus].value = std::to_string(0);
             jobs.items[first + kJobStatus].image = event.image;
             jobs.items[first + kJobItem].image = event.image;
+            if (!session.run.ownResultLines)
+                Gui_UpdateStatus(session, JobResultLine(jobs, event.job, event.status),
+                                 Conversion_JobImageIcon(event.image));
         }
         break;
     case ConversionEvent::Kind::LogMessage:
         Gui_UpdateStatus(session, event.text, event.icon);
         return;
     case ConversionEvent::Kind::RunFinished:
+        if (!session.run.ownResultLines) LogRunSummary(session);
         Conversion_EndRun(session);
         return;
     }

@@ -83,8 +83,9 @@ using ConversionObserver = std::function<void(const ConversionEvent &)>;
 void Conversion_AbortThread(Session &session);
 
 // Applies an event of the run in hand to the job list (and, for log messages, to the status
-// log); RunFinished ends the run (Conversion_EndRun). Events of any other run, and events that
-// arrive after the run was ended, are ignored.
+// log). A finished job also logs its result line, and RunFinished the run's summary (unless the
+// run state says the caller reports them itself) before it ends the run (Conversion_EndRun).
+// Events of any other run, and events that arrive after the run was ended, are ignored.
 void Conversion_ApplyEvent(Session &session, const ConversionEvent &event);
 
 // Takes the run back on the caller's thread: joins the worker, shows job 1 again, refreshes

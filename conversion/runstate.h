@@ -18,6 +18,9 @@ struct RunState {
     // Set before a run when other runs of the process take the other cores (quelvor-cli
     // --jobs): the worker then computes on its own thread only.
     bool coresShared = false;
+    // Set before a run by a caller that reports every finished job and the run's end in lines of
+    // its own (quelvor-cli): the status log then leaves those lines out.
+    bool ownResultLines = false;
 
     RunState() = default;
     RunState(const RunState &) = delete;

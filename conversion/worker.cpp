@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "configuration/choices.h"
@@ -14,6 +15,7 @@
 #include "conversion/directpairs.h"
 #include "conversion/jobs.h"
 #include "conversion/levels.h"
+#include "conversion/outputlimit.h"
 #include "conversion/wvwriter.h"
 #include "parser/analysis.h"
 #include "parser/formats.h"
@@ -105,7 +107,7 @@ private:
     void ShowProgress(int job, int pass, int processed, int total, int64_t posI, Clock::time_point passStart,
                       Clock::time_point &lastDisplay);
     void ShowResults(int job, const PassResult &result);
-    int64_t ExpectedPairs(int total) const;
+    void LogIntervalCut(int job);
     using MeasureFunction = void (*)(PowerMeter &meter, const double *i, const double *q, int count);
     static void MeasureChunk(MeasureFunction measure, PowerMeter &meter, const double *i, const double *q, int n,
                              int16_t *encoded);
@@ -182,11 +184,23 @@ std::optional<JobOutcome> Worker::CheckJob(int job)
     return std::nullopt;
 }
 
-int64_t Worker::ExpectedPairs(int total) const
+// Logs, for the job in hand, that its automatic interval stops short of the input's end and of
+// the maximum length because one output file holds no more.
+void Worker::LogIntervalCut(int job)
 {
     const ConversionSettings &s = session_.settings;
-    if (filterOn_) return int64_t{total} * s.outputRateTenths / 10;
-    return total;
+    if (Parser_IsTextFormat(s.sampleFormat) ||
+        std::string_view(session_.record.lastSampleType) != text::kAutoMaxLength)
+        return;
+    const int64_t interval = s.lastSet - s.firstSet + 1;
+    if (interval >= std::min(s.totalSets - s.firstSet + 1, int64_t{s.maxLength})) return;
+    const int64_t pairs = Conversion_OutputPairs(interval, filterOn_, s.outputRateTenths);
+    ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
+    log.icon = StatusIcon::Question;
+    log.text = "Job " + std::to_string(job + 1) + ": interval cut to " + std::to_string(interval) + " sample pairs";
+    if (pairs != interval) log.text += " (" + std::to_string(pairs) + " after the rate change)";
+    log.text += ", the most a waveform file holds";
+    Emit(log);
 }
 
 void Worker::ConvertJob(int job)
@@ -200,21 +214,21 @@ void Worker::ConvertJob(int job)
     finished.job = job;
     std::optional<JobOutcome> outcome = CheckJob(job);
     const ConversionSettings &s = session_.settings;
-    const int total = static_cast<int>(s.lastSet - s.firstSet + 1);
-
-    // Binary intervals know their length; text is held to the limit block by block.
-    if (!outcome && !Parser_IsTextFormat(s.sampleFormat) && ExpectedPairs(total) > kMaxOutputPairs) {
-        outcome = JobOutcome::OutputError;
-        ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
-        log.text = Format("Job %d: the output would hold more than %d sample pairs.", job + 1, kMaxOutputPairs);
-        Emit(log);
-    }
+    // A binary interval never gives more pairs than one output file holds (the analysis cut it);
+    // text is held to that limit block by block.
+    if (!outcome) LogIntervalCut(job);
 
     ZmxFile file;
     if (!outcome) {
-        file = Conversion_CreateZmxFile(Gui_JobOutput(session_.jobs, job).c_str(), s.comment.c_str(),
-                                        s.samplerate * s.outputRateTenths / 10);
-        if (file.handle < 0) outcome = JobOutcome::OutputError;
+        const std::string &output = Gui_JobOutput(session_.jobs, job);
+        file = Conversion_CreateZmxFile(output.c_str(), s.comment.c_str(), s.samplerate * s.outputRateTenths / 10);
+        if (file.handle < 0) {
+            outcome = JobOutcome::OutputError;
+            ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
+            log.text = "Job " + std::to_string(job + 1) + ": cannot create " + output + ": " +
+                       std::generic_category().message(file.error);
+            Emit(log);
+        }
     }
 
     int64_t bytesRead = 0;

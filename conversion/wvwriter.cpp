@@ -173,7 +173,10 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
 {
     ZmxFile file;
     const double clockHz = clockMHz * 1e6;
-    if (!fileName || !*fileName || !std::isfinite(clockHz) || clockHz < 0.0) return file;
+    if (!fileName || !*fileName || !std::isfinite(clockHz) || clockHz < 0.0) {
+        file.error = EINVAL;
+        return file;
+    }
     // The comment never holds more than 95 characters; a longer one is cut rather than let
     // it push the header out of its buffer.
     const std::string_view commentText =
@@ -184,16 +187,26 @@ ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, doub
                                            "{TYPE: ZMW-WV,0}{COMMENT: %.*s}{CLOCK: %012.3f%s",
                                            static_cast<int>(commentText.size()), commentText.data(),
                                            clockHz, kHeaderTail.data());
-    if (headerLength < 0 || headerLength >= kHeaderBufferBytes) return file;
+    if (headerLength < 0 || headerLength >= kHeaderBufferBytes) {
+        file.error = EINVAL;
+        return file;
+    }
 
     file.targetPath = fileName;
+    errno = 0;  // every name taken by another writer ends the attempts without an error of its own
     file.handle = Files_CreateTemporaryBeside(file.targetPath, file.temporaryPath);
-    if (file.handle < 0) return file;
+    if (file.handle < 0) {
+        file.error = errno != 0 ? errno : EEXIST;
+        return file;
+    }
     // The lock belongs to the open file, which this duplicate keeps open after the writing
     // handle is closed at the finish.
     file.lockHandle = ::fcntl(file.handle, F_DUPFD_CLOEXEC, 0);
     if (file.lockHandle < 0 || !Files_WriteAll(file.handle, header, static_cast<size_t>(headerLength))) {
+        // A write that took no bytes (a full disk) sets no errno.
+        const int error = errno != 0 ? errno : ENOSPC;
         Conversion_DiscardZmxFile(file);
+        file.error = error;
         return file;
     }
     file.commentLength = static_cast<int>(commentText.size());

@@ -21,6 +21,7 @@ struct ZmxFile {
     int64_t waveformPos = 0;
     int pairsWritten = 0;       // pairs appended so far; the finished header must agree
     bool finished = false;      // every finishing write succeeded and the file is closed
+    int error = 0;              // errno of a failed creation (handle -1), else 0
     std::vector<int16_t> blockBuffer;  // encoded pairs of one block, reused from block to block
 };
 
@@ -32,7 +33,8 @@ void Conversion_EncodeZmxPairs(int count, const double *i, const double *q, int1
 // Creates the temporary file ".<target name>.quelvor-tmp-XXXXXX" beside `fileName` and writes
 // the header with `comment` (cut to its 95 characters) and the clock clockMHz x 1,000,000 Hz.
 // On failure (a clock that is negative or not finite, a header beyond its 512-byte buffer,
-// creation, or a short header write) the result's handle is -1 and no temporary file is left.
+// creation, or a short header write) the result's handle is -1, its `error` the reason (an errno
+// value) and no temporary file is left.
 ZmxFile Conversion_CreateZmxFile(const char *fileName, const char *comment, double clockMHz);
 
 // Appends `count` pairs, each value rounded to floor(x + 0.5) and saturated to 16 bits, in one

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <array>
 
+#include "conversion/joblist.h"
+
 namespace {
 
 constexpr int kIconSize = 16;        // the icons' logical size; drawn at 1x and 2x
@@ -121,9 +123,7 @@ QIcon FadedStatusIconImage(StatusIcon icon) { return CachedMark(icon, true); }
 
 QIcon JobImage(int image)
 {
-    if (image == 0) return StatusIconImage(StatusIcon::Ok);
-    if (image == 1) return StatusIconImage(StatusIcon::Error);
-    return QIcon();
+    return image < 0 ? QIcon() : StatusIconImage(Conversion_JobImageIcon(image));
 }
 
 QIcon FaultIcon() { return StatusIconImage(StatusIcon::Error); }

@@ -31,8 +31,8 @@ QIcon StatusIconImage(StatusIcon icon);
 // The same marks faded, for the status log's older rows.
 QIcon FadedStatusIconImage(StatusIcon icon);
 
-// The image of a job or status item: 0 success (the check), 1 failure (the cross), anything
-// else none (a null icon).
+// The image of a job or status item: 0 success (the check), 1 failure (the cross), a negative
+// image none (a null icon).
 QIcon JobImage(int image);
 
 // The mark of a faulty configuration item and of a branch with faults below it.

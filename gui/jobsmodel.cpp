@@ -57,6 +57,12 @@ QVariant Decoration(const JobTreeItem &item, int itemIndex, int column)
     return image.isNull() ? QVariant() : QVariant(image);
 }
 
+// The whole of a text that a narrow column may cut; nothing for an empty one.
+QVariant FullText(const std::string &text)
+{
+    return text.empty() ? QVariant() : QVariant(QString::fromStdString(text));
+}
+
 QVariant Foreground(const JobTreeItem &item, int column)
 {
     if (column == JobsModel::kValueColumn && item.valueDimmed) return DimmedText(item.background);
@@ -119,7 +125,7 @@ QVariant JobsModel::data(const QModelIndex &index, int role) const
 
 QVariant JobsModel::ToolTip(const JobTreeItem &item, int column) const
 {
-    if (column != kValueColumn) return QVariant();
+    if (column == kLabelColumn) return FullText(item.label);
     // While a run has the job controls locked, presses do nothing: no hints then.
     const bool takesInput = !Session_Locked(session_);
     const QString path = PathText(item.value);
@@ -128,8 +134,9 @@ QVariant JobsModel::ToolTip(const JobTreeItem &item, int column) const
     case JobCell::File:
         if (!takesInput) return path.isEmpty() ? QVariant() : QVariant(path);
         return path.isEmpty() ? QStringLiteral("Click to choose a file") : path + QStringLiteral("\nClick to choose another file");
-    case JobCell::Plain:
-    case JobCell::Progress: return QVariant();
+    case JobCell::Plain: return FullText(item.value);
+    // The bar, or the image of a finished job, stands for the status the label spells out.
+    case JobCell::Progress: return FullText(item.label);
     }
     return QVariant();
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "configuration/choices.h"
+#include "conversion/outputlimit.h"
 #include "parser/formats.h"
 #include "parser/metadataupdate.h"
 #include "parser/previews.h"
@@ -92,6 +93,14 @@ void CheckContainerLayout(Session &session)
     Gui_SetConfigurationTreeItemMessage(session.tree, kItemFormat, mismatch);
 }
 
+// The longest interval whose output one waveform file holds, with the filter and output rate the
+// record chooses (the signal processing settings are derived from it only after the interval).
+int64_t LongestConvertibleInterval(const ConfigurationRecord &r)
+{
+    const bool filtered = std::string_view(r.filterType) != text::kFilterOff;
+    return Conversion_MaxIntervalSets(filtered, Configuration_OutputRateTenths(r.outputSamplerate));
+}
+
 // Binary formats with an open input: set layout, number of sets and the interval.
 void DeriveBinaryInterval(Session &session, int bytesPerValue, int markersI, int markersQ, bool onlyOrder)
 {
@@ -117,7 +126,8 @@ void DeriveBinaryInterval(Session &session, int bytesPerValue, int markersI, int
 
     s.firstSet = 1;
     Parser_CheckInteger64Value(session.tree, r.firstSample, 1, s.totalSets, kItemFirstSample, &s.firstSet);
-    const int64_t n = std::min<int64_t>(s.totalSets - s.firstSet + 1, s.maxLength);
+    // The automatic interval ends where the file, the maximum length or the output file ends.
+    const int64_t n = std::min({s.totalSets - s.firstSet + 1, int64_t{s.maxLength}, LongestConvertibleInterval(r)});
     const int64_t automaticLast = s.firstSet + n - 1;
     s.lastSet = automaticLast;
     if (std::string_view(r.lastSampleType) == text::kAutoMaxLength)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "conversion/jobs.h"
+#include "conversion/outputlimit.h"
 #include "conversion/runner.h"
 #include "conversion/wvwriter.h"
 #include "session/session.h"
@@ -98,6 +99,25 @@ const ConversionEvent *Finished(const RunOutcome &run, int job)
     for (const ConversionEvent &event : run.events)
         if (event.kind == ConversionEvent::Kind::JobFinished && event.job == job) return &event;
     return nullptr;
+}
+
+// The status log's rows from `first` on, each as its icon's letter (o, ?, x) and its text.
+std::vector<std::string> LogRows(const Session &session, size_t first = 0)
+{
+    std::vector<std::string> rows;
+    for (size_t row = first; row < session.statusLog.rows.size(); ++row) {
+        const StatusRow &entry = session.statusLog.rows[row];
+        const char *icon = entry.icon == StatusIcon::Ok ? "o " : entry.icon == StatusIcon::Question ? "? " : "x ";
+        rows.push_back(icon + entry.text);
+    }
+    return rows;
+}
+
+// One row as LogRows shows it; empty when the log has no such row.
+std::string LogRow(const Session &session, size_t row)
+{
+    const std::vector<std::string> rows = LogRows(session, row);
+    return rows.empty() ? std::string() : rows.front();
 }
 
 // The largest pair magnitude of a finished file.
@@ -190,10 +210,24 @@ TEST(Runner, RefusedJobsNameTheirReasonAndTheRunGoesOn)
     EXPECT_EQ(Status(session, 2), "Input file(s) read error");
 
     testsupport::WriteFile(dir.file("a.bin"), Tone16(1000, 500.0));
+    size_t logged = session.statusLog.rows.size();
     ConvertAll(session);
     EXPECT_EQ(Status(session, 0), "Status: Done");
     EXPECT_EQ(Status(session, 2), "Status: Output error");
     EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
+    // Every job ends with a line, the run with a summary; a failed creation says why.
+    EXPECT_EQ(LogRows(session, logged),
+              (std::vector<std::string>{"o Job 1: Done, a.bin.wv, 1000 samples, 00:00:00.001",
+                                        "x Job 2: File already exists, b.bin.wv",
+                                        "x Job 3: cannot create " + dir.file("no/such/dir/out.wv") +
+                                            ": No such file or directory",
+                                        "x Job 3: Output error, out.wv", "? 3 jobs: 1 done, 2 failed"}));
+    // Below a regular file (root may write anywhere, but not there).
+    EXPECT_EQ(Gui_SetJobPath(session, 2 * kItemsPerJob + kJobOutput, dir.file("b.bin.wv/out.wv")), 1);
+    logged = session.statusLog.rows.size();
+    ConvertAll(session);
+    EXPECT_EQ(LogRow(session, logged + 2),
+              "x Job 3: cannot create " + dir.file("b.bin.wv/out.wv") + ": Not a directory");
 
     session.jobs.overwriteProtection = 0;
 
@@ -252,6 +286,7 @@ TEST(Runner, AbortStopsTheRunningJobAndLeavesTheRestPending)
     EXPECT_EQ(Status(session, 2), "Status: Pending");
     EXPECT_EQ(session.jobs.items[2 * kItemsPerJob + kJobStatus].image, -1);
     EXPECT_EQ(session.views.convert.label, kConvertStart);
+    EXPECT_EQ(LogRow(session, session.statusLog.rows.size() - 1), "? 3 jobs: 1 done, 1 failed, 1 not run");
 }
 
 TEST(Runner, ResultTextsOfAMillionPairs)
@@ -316,6 +351,7 @@ TEST(Runner, FilterWithRateChangeGivesTheExpectedPairCount)
     EXPECT_EQ(Status(session, 0), "Status: Done");
     EXPECT_EQ(Result(session, 0, kJobConvertedSamples), "125000");
     EXPECT_EQ(Result(session, 0, kJobRunTime), "00:00:00.250");  // 125000 pairs at 0.5 MHz
+    EXPECT_EQ(Conversion_OutputPairs(250001, true, 5), 125000);   // the count the interval's limit assumes
     EXPECT_EQ(Status(session, 1), "Status: Done");  // an interval under 2000 sets is filtered too
     EXPECT_EQ(Result(session, 1, kJobConvertedSamples), "750");
     const std::string output = testsupport::ReadFile(dir.file("long.bin.wv"));
@@ -395,18 +431,54 @@ TEST(Runner, FilteredConversionGivesThePlainComputationsPairs)
     EXPECT_EQ(pairs, expected);
 }
 
-TEST(Runner, OutputsBeyondTheFormatsPairLimitAreRefusedBeforeWriting)
+// The longest interval at every output rate: one set more would give one pair too many.
+TEST(Runner, LongestIntervalFillsTheOutputFileExactly)
+{
+    EXPECT_EQ(Conversion_MaxIntervalSets(false, 5), kMaxOutputPairs);
+    for (int tenths = 1; tenths <= 10; ++tenths) {
+        const int64_t longest = Conversion_MaxIntervalSets(true, tenths);
+        EXPECT_EQ(Conversion_OutputPairs(longest, true, tenths), kMaxOutputPairs) << tenths;
+        EXPECT_EQ(Conversion_OutputPairs(longest + 1, true, tenths), int64_t{kMaxOutputPairs} + 1) << tenths;
+    }
+}
+
+// A file of more than 4 GiB (sparse): the automatic interval stops where the output file is full,
+// also when the filter halves the rate, and the run says so.
+TEST(Runner, AutomaticIntervalIsCutToWhatTheOutputFileHolds)
 {
     TempDir dir;
-    const int64_t sets = int64_t{kMaxOutputPairs} + 2;
-    testsupport::MakeSparseFile(dir.file("huge.bin"), sets * 4);
+    testsupport::MakeSparseFile(dir.file("huge.bin"), (int64_t{1} << 32) + 4);  // 2^30 + 1 sets
     Session session;
     StartPlain(session);
     EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("huge.bin")}), 1);
-    ConvertAll(session);
-    EXPECT_EQ(Status(session, 0), "Status: Output error");
-    ASSERT_FALSE(session.statusLog.rows.empty());
-    EXPECT_NE(session.statusLog.rows.back().text.find("536870911"), std::string::npos);
+    EXPECT_EQ(session.settings.lastSet, kMaxOutputPairs);
+    EXPECT_EQ(session.views.iq.interval, kMaxOutputPairs);
+    // A value beyond the cut is refused like one beyond the file's end.
+    Edit(session, "lastSampleType", "User");
+    Edit(session, "lastSampleValue", std::to_string(int64_t{kMaxOutputPairs} + 1));
+    EXPECT_TRUE(Gui_BranchIsFaulty(session.tree, kItemIQ));
+    Edit(session, "lastSampleType", "Auto Max Length");
+
+    // Stopped after its first block: the cut is logged before the job writes.
+    RunState &state = session.run;
+    const auto abortAtOnce = [&state](const ConversionEvent &event) {
+        if (event.kind != ConversionEvent::Kind::JobActive) return;
+        std::lock_guard lock(state.guiLock);
+        state.conversionRunning = kRunAbortRequested;
+    };
+    size_t logged = session.statusLog.rows.size();
+    ConvertAll(session, abortAtOnce);
+    EXPECT_EQ(Status(session, 0), "Status: Aborted");
+    EXPECT_EQ(LogRow(session, logged),
+              "? Job 1: interval cut to 536870911 sample pairs, the most a waveform file holds");
+
+    // At half the rate twice the sets fit, less one: 1073741823 sets give 536870911 pairs.
+    UseHalfRateLowpass(session, "256");
+    EXPECT_EQ(session.settings.lastSet, 2 * int64_t{kMaxOutputPairs} + 1);
+    logged = session.statusLog.rows.size();
+    ConvertAll(session, abortAtOnce);
+    EXPECT_EQ(LogRow(session, logged), "? Job 1: interval cut to 1073741823 sample pairs (536870911 after "
+                                                "the rate change), the most a waveform file holds");
     EXPECT_FALSE(std::filesystem::exists(dir.file("huge.bin.wv")));
 }
 

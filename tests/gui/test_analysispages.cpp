@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableView>
@@ -121,4 +122,26 @@ TEST(IqPage, SliderReachesEverySetOfAFileLongerThanAnInt)
     const int64_t step = (sets - 1) / (int64_t{1} << 30) + 1;
     for (int64_t position : {int64_t{2}, sets / 3, sets - 7})
         EXPECT_LE(std::abs(SliderPosition(SliderValue(position, sets), sets) - position), step);
+}
+
+// A file of 2^30 + 1 sets (sparse), more than one output file holds: the page shows the interval
+// that will be converted, and it follows the filter's rate change.
+TEST(IqPage, IntervalEndsWhereTheOutputFileIsFull)
+{
+    testsupport::TempDir data;
+    testsupport::MakeSparseFile(data.file("huge.bin"), (int64_t{1} << 32) + 4);
+    WindowFixture fixture;
+    for (const char *length : {"header", "trailer"}) {
+        testsupport::Edit(fixture.session, std::string(length) + "Source", "User");
+        testsupport::Edit(fixture.session, std::string(length) + "Value", "0");
+    }
+    fixture.window->addFiles({QString::fromStdString(data.file("huge.bin"))});
+    fixture.find<QTabWidget>("TAB")->setCurrentIndex(2);
+    fixture.settle();
+    auto *interval = fixture.find<QLineEdit>("NUMERIC_INTERVAL", "PAGE_IQ");
+    EXPECT_EQ(interval->text(), "536870911");
+    testsupport::Edit(fixture.session, "filterType", "Blackman Window");
+    testsupport::Edit(fixture.session, "outputSamplerate", "Input Samplerate x 5/10");
+    fixture.settle();
+    EXPECT_EQ(interval->text(), "1073741823");  // half the rate: twice the pairs, less one
 }

@@ -384,6 +384,19 @@ TEST(MainWindow, ConvertsJobsAndUnlocksTheControlsAfterwards)
     EXPECT_EQ(convert->text(), "Start conversion jobs");
     EXPECT_TRUE(fixture.find<QTabWidget>("TAB")->tabBar()->isEnabled());
     EXPECT_TRUE(fixture.find<QPushButton>("BUTTON_ADD_IQ")->isEnabled());
+
+    // The results in the status log, and in full in the tree's tool tips whatever its width.
+    auto *jobs = static_cast<JobsModel *>(fixture.find<QTreeView>("TREE")->model());
+    const auto cell = [&](int offset, int column) { return jobs->indexOf(kItemsPerJob + offset, column); };
+    QAbstractItemModel *log = fixture.find<QTableView>("TABLE_STATUS")->model();
+    EXPECT_EQ(log->index(log->rowCount() - 2, 2).data().toString(),
+              "Job 2: Done, b.bin.wv, " + cell(kJobConvertedSamples, 1).data().toString() + " samples, " +
+                  cell(kJobRunTime, 1).data().toString());
+    EXPECT_EQ(StatusText(fixture), "2 jobs: 2 done, 0 failed");
+    EXPECT_EQ(cell(kJobStatus, 0).data(Qt::ToolTipRole).toString(), "Status: Done");
+    EXPECT_EQ(cell(kJobStatus, 1).data(Qt::ToolTipRole).toString(), "Status: Done");
+    EXPECT_EQ(cell(kJobMaxScaleFactor, 0).data(Qt::ToolTipRole), cell(kJobMaxScaleFactor, 0).data());
+    EXPECT_EQ(cell(kJobMaxScaleFactor, 1).data(Qt::ToolTipRole), cell(kJobMaxScaleFactor, 1).data());
 }
 
 TEST(MainWindow, RunLocksTheControlsSecondPressAbortsCloseKeepsTheStatuses)
