@@ -212,7 +212,14 @@ LayoutReading Layouts_ReadContainer(ContainerKind kind, const std::string &path)
             reading = Layouts_Refuse("no SigMF metadata for this file");
         }
         break;
-    case ContainerKind::Name: reading.recognised = true; break;
+    case ContainerKind::Name: {
+        // A raw capture's name is all it has: the extension tells its sample layout, when it is
+        // one we know, so that a job of another layout is not read with this one.
+        const LayoutPreset *byExtension = PresetForExtension(path);
+        if (byExtension != nullptr && byExtension->kind == ContainerKind::Name) reading = ReadRaw(*byExtension);
+        else reading.recognised = true;
+        break;
+    }
     case ContainerKind::None: reading = Layouts_Refuse("no container"); break;
     }
     if (reading.recognised) AddNameFacts(path, reading.facts);

@@ -228,6 +228,18 @@ TEST(LayoutDetection, EachJobReadsItsOwnContainer)
     EXPECT_EQ(jobs[2].status,
               "Status: Format mismatch (file: 32 Bit Float, Little, IQ; configuration: 16 Bit Integer, Little, IQ)");
     EXPECT_TRUE(jobs[2].output.empty());
+
+    // Raw captures: the extension is what tells the layout; a name that tells none is read
+    // with the configuration's.
+    testsupport::WriteFile(dir.file("a_433.92M_250k.cu8"), std::string(2000, '\x80'));
+    testsupport::WriteFile(dir.file("b_433.92M_250k.cf32"), std::string(8000, '\0'));
+    testsupport::WriteFile(dir.file("c_433.92M_250k.bin"), std::string(2000, '\x80'));
+    const std::vector<Job> raw = ConvertDetected(dir, {"a_433.92M_250k.cu8", "b_433.92M_250k.cf32", "c_433.92M_250k.bin"});
+    ASSERT_EQ(raw.size(), 3u);
+    EXPECT_EQ(raw[0].status, "Status: Done");
+    EXPECT_EQ(raw[1].status,
+              "Status: Format mismatch (file: 32 Bit Float, Little, IQ; configuration: 8 Bit Unsigned Integer, IQ)");
+    EXPECT_EQ(raw[2].status, "Status: Done");
 }
 
 TEST(Centring, UnsignedValuesCentredBeforeTheScaleOnlyWhenChosen)
