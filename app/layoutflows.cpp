@@ -124,7 +124,10 @@ void App_LogDetection(Session &session, const std::string &path, const Detection
 {
     const std::string file = "Layout of '" + Layouts_FileName(path) + "': ";
     if (!result.recognised) {
-        Gui_UpdateStatus(session, file + "not recognised: " + result.reason, StatusIcon::Question);
+        Gui_UpdateStatus(session,
+                         file + "not recognised: " + result.reason +
+                             "; describe the file in the configuration or load one of the presets",
+                         StatusIcon::Question);
         return;
     }
     std::string found = file + result.layout + " (preset " + result.preset + ")";
@@ -158,11 +161,10 @@ int App_AddFiles(Session &session, int qFiles, std::vector<std::string> paths)
 {
     if (qFiles == 0 && !paths.empty() && Gui_JobCount(session.jobs) == 0 && App_IsUneditedNew(session.record) &&
         !Session_Locked(session)) {
+        // Said also when nothing was recognised: the tree then still shows the defaults' faults.
         const DetectionResult detection = App_DetectLayout(session, paths.front());
-        if (detection.recognised) {
-            App_LogDetection(session, paths.front(), detection);
-            paths.front() = detection.dataPath;
-        }
+        App_LogDetection(session, paths.front(), detection);
+        if (detection.recognised) paths.front() = detection.dataPath;
     }
     return Gui_AddIQ(session, qFiles, paths);
 }

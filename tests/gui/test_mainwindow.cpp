@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/layoutflows.h"
 #include "conversion/jobs.h"
 #include "gui/configtreemodel.h"
 #include "gui/jobsmodel.h"
@@ -581,6 +582,15 @@ TEST(MainWindow, FirstJobOfAnUneditedNewDescribesItselfAndPresetsLoadUnsaved)
         EXPECT_EQ(fixture.session.configurations.unsaved, 1);
         ASSERT_FALSE(fixture.session.statusLog.rows.empty());
         EXPECT_NE(fixture.session.statusLog.rows.front().text.find("cu8"), std::string::npos);
+    }
+    {  // A file that describes nothing leaves the defaults, and the log says why.
+        const std::string unknown = data.file("capture.s16");
+        testsupport::WriteFile(unknown, std::string(4096, '\0'));
+        WindowFixture fixture;
+        fixture.window->addFiles({QString::fromStdString(unknown)});
+        fixture.settle();
+        EXPECT_TRUE(App_IsUneditedNew(fixture.session.record));
+        EXPECT_EQ(StatusText(fixture).left(42), "Layout of 'capture.s16': not recognised: n");
     }
     {  // A stored configuration stays as it is until the user asks for the detection.
         WindowFixture fixture(CopyExampleConfiguration);
