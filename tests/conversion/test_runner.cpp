@@ -315,9 +315,10 @@ TEST(Runner, ARateWithAnExponentOrAMultiplierLetterReachesTheClock)
     testsupport::WriteFile(dir.file("tone.bin"), Tone16(1000, 1000.0));
     Session session;
     StartPlain(session);
-    Edit(session, "samplerateUnit", "Hz");
     EXPECT_EQ(Gui_AddIQ(session, 0, {dir.file("tone.bin")}), 1);
-    for (const char *rate : {"2.4e6", "2.4M"}) {
+    // A letter gives the rate in Hz, whatever the unit; a plain number is in the unit.
+    for (auto [rate, unit] : {std::pair{"2.4e6", "Hz"}, {"2.4M", "Hz"}, {"2.4M", "MHz"}, {"2400k", "GHz"}}) {
+        Edit(session, "samplerateUnit", unit);
         Edit(session, "samplerateValue", rate);
         EXPECT_EQ(session.tree.items[kItemSamplerateValue].message, "") << rate;
         ConvertAll(session);
