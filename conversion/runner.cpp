@@ -21,9 +21,9 @@ std::string ProgressText(double percent)
     return text;
 }
 
-// "Job 2: Done, tone16.bin.wv, 262144 samples, 00:00:00.012": how the job ended (its status
-// without the "Status: " prefix), its output file and, when it was measured, the pairs and the
-// playing time of its file.
+// "Job 2: Done, tone16.bin.wv, 262144 samples, run time 00:00:00.012": how the job ended (its
+// status without the "Status: " prefix), its output file and, when it was measured, the pairs
+// and the run time of its file, the time it plays for, as the jobs tree names it.
 std::string JobResultLine(const JobList &jobs, int job, std::string_view status)
 {
     constexpr std::string_view kStatusPrefix = "Status: ";
@@ -33,7 +33,7 @@ std::string JobResultLine(const JobList &jobs, int job, std::string_view status)
     if (!output.empty()) line += ", " + output;
     const int first = job * kItemsPerJob;
     const std::string &samples = jobs.items[first + kJobConvertedSamples].value;
-    if (!samples.empty()) line += ", " + samples + " samples, " + jobs.items[first + kJobRunTime].value;
+    if (!samples.empty()) line += ", " + samples + " samples, run time " + jobs.items[first + kJobRunTime].value;
     return line;
 }
 

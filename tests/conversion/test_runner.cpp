@@ -217,7 +217,7 @@ TEST(Runner, RefusedJobsNameTheirReasonAndTheRunGoesOn)
     EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
     // Every job ends with a line, the run with a summary; a failed creation says why.
     EXPECT_EQ(LogRows(session, logged),
-              (std::vector<std::string>{"o Job 1: Done, a.bin.wv, 1000 samples, 00:00:00.001",
+              (std::vector<std::string>{"o Job 1: Done, a.bin.wv, 1000 samples, run time 00:00:00.001",
                                         "x Job 2: File already exists, b.bin.wv",
                                         "x Job 3: cannot create " + dir.file("no/such/dir/out.wv") +
                                             ": No such file or directory",

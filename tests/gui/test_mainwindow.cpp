@@ -391,7 +391,7 @@ TEST(MainWindow, ConvertsJobsAndUnlocksTheControlsAfterwards)
     const auto cell = [&](int offset, int column) { return jobs->indexOf(kItemsPerJob + offset, column); };
     QAbstractItemModel *log = fixture.find<QTableView>("TABLE_STATUS")->model();
     EXPECT_EQ(log->index(log->rowCount() - 2, 2).data().toString(),
-              "Job 2: Done, b.bin.wv, " + cell(kJobConvertedSamples, 1).data().toString() + " samples, " +
+              "Job 2: Done, b.bin.wv, " + cell(kJobConvertedSamples, 1).data().toString() + " samples, run time " +
                   cell(kJobRunTime, 1).data().toString());
     EXPECT_EQ(StatusText(fixture), "2 jobs: 2 done, 0 failed");
     EXPECT_EQ(cell(kJobStatus, 0).data(Qt::ToolTipRole).toString(), "Status: Done");
