@@ -48,7 +48,8 @@ void ApplyLayout(Session &session, const LayoutFacts &facts, DetectionResult &re
     EditQuietly(session, kItemSamplerateUnit, "MHz");
     if (facts.samplerateHz.value)
         Edit(session, result, kItemSamplerateValue, "Samplerate [MHz]", App_RateText(*facts.samplerateHz.value), facts.samplerateHz);
-    if (facts.centreUnsigned.value)
+    // Only unsigned formats use the item; for the others it is dimmed and keeps its text.
+    if (facts.centreUnsigned.value && session.tree.items[kItemCentreUnsigned].enabled)
         Edit(session, result, kItemCentreUnsigned, "Centre Unsigned", std::string(*facts.centreUnsigned.value ? text::kYes : text::kNo),
              facts.centreUnsigned);
     // Our own output read again keeps its samples.
