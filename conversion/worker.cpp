@@ -219,6 +219,7 @@ void Worker::ConvertJob(int job)
     if (!outcome) LogIntervalCut(job);
 
     ZmxFile file;
+    bool created = false;
     if (!outcome) {
         const std::string &output = Gui_JobOutput(session_.jobs, job);
         file = Conversion_CreateZmxFile(output.c_str(), s.comment.c_str(), s.samplerate * s.outputRateTenths / 10);
@@ -229,6 +230,7 @@ void Worker::ConvertJob(int job)
                        std::generic_category().message(file.error);
             Emit(log);
         }
+        created = file.handle >= 0;
     }
 
     int64_t bytesRead = 0;
@@ -268,6 +270,13 @@ void Worker::ConvertJob(int job)
             else
                 outcome = AcceptOutput(file);
         }
+    }
+    // A file that was created and then failed says why, as its creation does.
+    if (outcome == JobOutcome::OutputError && created && file.error != 0) {
+        ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
+        log.text = "Job " + std::to_string(job + 1) + ": cannot write " + Gui_JobOutput(session_.jobs, job) + ": " +
+                   std::generic_category().message(file.error);
+        Emit(log);
     }
     if (file.handle >= 0 || file.lockHandle >= 0 || !file.temporaryPath.empty()) Conversion_DiscardZmxFile(file);
 

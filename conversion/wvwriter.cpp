@@ -231,7 +231,10 @@ int Conversion_WriteZmxEncoded(ZmxFile &file, int count, const int16_t *pairs)
     if (file.handle < 0 || count < 0 || count > kMaxOutputPairs - file.pairsWritten) return 0;
     if (count == 0) return 1;
     const size_t bytes = 2 * static_cast<size_t>(count) * sizeof(int16_t);
-    if (!Files_WriteAll(file.handle, pairs, bytes)) return 0;
+    if (!Files_WriteAll(file.handle, pairs, bytes)) {
+        file.error = errno;
+        return 0;
+    }
     file.pairsWritten += count;
     return 1;
 }
@@ -241,7 +244,9 @@ void Conversion_FinishZmxFile(ZmxFile &file, int pairs, double peak, double rms)
     if (file.handle < 0) return;
     const bool written = pairs == file.pairsWritten && Files_WriteAll(file.handle, "}", 1) &&
                          PatchTrailer(file, pairs, peak, rms);
+    if (!written && file.error == 0) file.error = errno;
     const bool closed = ::close(file.handle) == 0;
+    if (!closed && file.error == 0) file.error = errno;
     file.handle = -1;
     file.finished = written && closed;
 }
@@ -257,6 +262,7 @@ int Conversion_AcceptZmxFile(ZmxFile &file, bool replace)
             outcome = Files_RenameNoReplace(file.temporaryPath, file.targetPath);
     }
     if (outcome != RenameOutcome::Done) {
+        if (outcome == RenameOutcome::Failed && file.error == 0) file.error = errno;
         Conversion_DiscardZmxFile(file);
         return outcome == RenameOutcome::TargetExists ? kAcceptTargetExists : 0;
     }

@@ -21,7 +21,7 @@ struct ZmxFile {
     int64_t waveformPos = 0;
     int pairsWritten = 0;       // pairs appended so far; the finished header must agree
     bool finished = false;      // every finishing write succeeded and the file is closed
-    int error = 0;              // errno of a failed creation (handle -1), else 0
+    int error = 0;              // errno of the first failed creation, write, close or rename, else 0
     std::vector<int16_t> blockBuffer;  // encoded pairs of one block, reused from block to block
 };
 

@@ -51,11 +51,14 @@ void LimitFileSize(rlim_t bytes)
     ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
-// Writes the statuses of all jobs, one per line, for the parent to check.
+// Writes the statuses of all jobs, one per line, and beside them (".log") the lines of the
+// status log, for the parent to check.
 void WriteStatuses(const Session &session, const std::string &path)
 {
     std::ofstream out(path);
     for (int job = 0; job < Gui_JobCount(session.jobs); ++job) out << Status(session, job) << "\n";
+    std::ofstream log(path + ".log");
+    for (const StatusRow &row : session.statusLog.rows) log << row.text << "\n";
 }
 
 std::vector<std::string> ReadLines(const std::string &path)
@@ -64,6 +67,13 @@ std::vector<std::string> ReadLines(const std::string &path)
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// Whether the file at `path` has a line that is exactly `line`.
+bool HasLine(const std::string &path, const std::string &line)
+{
+    const std::vector<std::string> lines = ReadLines(path);
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 // The input of `pairs` pairs of a tone at a level that is accepted.
@@ -98,6 +108,7 @@ TEST(Faults, DiskFullDuringABlockWriteKeepsTheOldTargetAndTheNextRunWorks)
     });
     ASSERT_EQ(exitCode, 0);
     EXPECT_EQ(ReadLines(statuses), (std::vector<std::string>{"Status: Output error", "Status: Done"}));
+    EXPECT_TRUE(HasLine(statuses + ".log", "Job 1: cannot write " + big + ".wv: File too large"));
     EXPECT_EQ(ReadFile(big + ".wv"), kOldWaveform);
     EXPECT_EQ(ReadFile(small + ".wv").size(), OutputBytes(2000));
     EXPECT_TRUE(TemporaryFiles(dir.path().string()).empty());
@@ -165,6 +176,9 @@ TEST(Faults, OutputDirectoryRemovedOrReplacedMidRun)
         // Neither job can put a file there; both say so.
         EXPECT_EQ(ReadLines(dir.file("statuses.txt")),
                   (std::vector<std::string>{"Status: Output error", "Status: Output error"}));
+        const std::string reason = fault == DirectoryFault::Removed ? "No such file or directory" : "Not a directory";
+        EXPECT_TRUE(HasLine(dir.file("statuses.txt.log"), "Job 1: cannot write " + out + "/a.bin.wv: " + reason));
+        EXPECT_TRUE(HasLine(dir.file("statuses.txt.log"), "Job 2: cannot create " + out + "/b.bin.wv: " + reason));
         EXPECT_TRUE(TemporaryFiles(dir.path().string()).empty());
 
         // The directory is back: the next run works.
@@ -193,6 +207,8 @@ TEST(Faults, OutputDirectoryBecomesReadOnlyMidRun)
     ::chmod(out.c_str(), 0755);
     ASSERT_EQ(exitCode, 0);
     EXPECT_EQ(ReadLines(statuses), (std::vector<std::string>{"Status: Output error", "Status: Output error"}));
+    EXPECT_TRUE(HasLine(statuses + ".log", "Job 1: cannot write " + out + "/a.bin.wv: Permission denied"));
+    EXPECT_TRUE(HasLine(statuses + ".log", "Job 2: cannot create " + out + "/b.bin.wv: Permission denied"));
     EXPECT_EQ(ReadFile(out + "/a.bin.wv"), kOldWaveform);
     EXPECT_FALSE(std::filesystem::exists(out + "/b.bin.wv"));
     // The rejected file could not be removed from the read-only directory; it keeps a temporary
