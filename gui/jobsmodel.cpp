@@ -133,7 +133,8 @@ QVariant JobsModel::ToolTip(const JobTreeItem &item, int column) const
     case JobCell::Remove: return takesInput ? QVariant(QStringLiteral("Remove this job")) : QVariant();
     case JobCell::File:
         if (!takesInput) return path.isEmpty() ? QVariant() : QVariant(path);
-        return path.isEmpty() ? QStringLiteral("Click to choose a file") : path + QStringLiteral("\nClick to choose another file");
+        return path.isEmpty() ? QStringLiteral("Click or press F2 to choose a file")
+                              : path + QStringLiteral("\nClick or press F2 to choose another file");
     case JobCell::Plain: return FullText(item.value);
     // The bar, or the image of a finished job, stands for the status the label spells out.
     case JobCell::Progress: return FullText(item.label);
