@@ -2,8 +2,9 @@
 # Installs what the project needs on Debian 12, builds it, and runs one of its jobs.
 #   scripts/setup.sh run    install, build, convert the bundled example with quelvor-cli, then
 #                           open it in the desktop program when a display is available
-#   scripts/setup.sh test   install, build, run every test (normal, address+undefined and thread
-#                           sanitizer builds) and run every fuzz target for 30 s
+#   scripts/setup.sh test   install, build, run every test (normal and address+undefined
+#                           sanitizer builds, the threaded ones also in a thread sanitizer build)
+#                           and run every fuzz target for 30 s
 #   scripts/setup.sh build  install and build only
 # Safe to run again: installed packages and existing build folders are reused.
 set -euo pipefail
@@ -30,14 +31,19 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-# build DIR [cmake options...]
-build() {
+# configure DIR [cmake options...]; build DIR [cmake options...]
+configure() {
     local dir=$1; shift
     cmake -S "$top" -B "$dir" -DQUELVOR_WERROR=ON "$@" >/dev/null
-    cmake --build "$dir" -j "$jobs"
+}
+build() {
+    configure "$@"
+    cmake --build "$1" -j "$jobs"
 }
 
-sanitized=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" -DBUILD_BENCH=OFF)
+# The sanitizer builds are compiled with -O1 (fast enough to run, quicker to build) and line
+# tables only (-g1): their reports name files and lines, which is all they need.
+sanitized=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g1 -O1" -DBUILD_BENCH=OFF)
 
 install_packages
 if [ "$mode" = test ]; then python3 "$top/scripts/check_includes.py"; fi
@@ -62,14 +68,15 @@ case "$mode" in
         ;;
     test)
         (cd "$top/build" && ctest --output-on-failure -j "$jobs")
-        # The sanitizer builds are compiled with -O1: fast enough to run, quicker to build.
         build "$top/build-asan" "${sanitized[@]}" -DQUELVOR_SANITIZE=ON
         (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
             ctest --output-on-failure -j "$jobs")
-        build "$top/build-tsan" "${sanitized[@]}" -DQUELVOR_TSAN=ON
+        # Races need threads: the thread sanitizer build checks the test programs that run them.
+        configure "$top/build-tsan" "${sanitized[@]}" -DQUELVOR_TSAN=ON
+        cmake --build "$top/build-tsan" -j "$jobs" --target threaded_tests
         (cd "$top/build-tsan" && \
             TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$top/tests/tsan.supp" \
-            ctest --output-on-failure -j "$jobs")
+            ctest --output-on-failure -j "$jobs" -L threads)
         QUELVOR_FUZZ_JOBS=${QUELVOR_FUZZ_JOBS:-$jobs} "$top/scripts/fuzz.sh" 30
         ;;
     *)
