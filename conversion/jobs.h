@@ -16,7 +16,8 @@ std::string Gui_CreateDefaultOutputFile(const JobList &jobs, const std::string &
 
 // Adds the selected files in their order: qFiles 0 as input files (IQ or I), 1 as Q files
 // (which fill the empty Q cells of the existing jobs first). Files under 1000 bytes, and files
-// that cannot be queried ("Cannot open NAME: reason"), are logged and skipped. Returns the number of files taken; 0 while the controls are locked.
+// that cannot be queried ("Cannot open NAME: reason"), are logged and skipped. Returns the
+// number of files taken; 0 while the controls are locked.
 [[nodiscard]] int Gui_AddIQ(Session &session, int qFiles, const std::vector<std::string> &selectedPaths);
 
 // A press on column 1 of item b of the jobs tree that needs no dialog: role 0 removes the job.

@@ -136,7 +136,8 @@ QWidget *MainWindow::buildStatusArea()
     // Rows of the designed 20 pixels, or more when a large font needs it.
     statusView->verticalHeader()->setDefaultSectionSize(std::max(20, statusView->fontMetrics().height() + 6));
     statusView->horizontalHeader()->resizeSection(0, 26);
-    statusView->horizontalHeader()->resizeSection(1, std::max(70, statusView->fontMetrics().horizontalAdvance("00:00:00") + 16));
+    const int timeWidth = statusView->fontMetrics().horizontalAdvance("00:00:00") + 16;
+    statusView->horizontalHeader()->resizeSection(1, std::max(70, timeWidth));
     statusView->horizontalHeader()->setStretchLastSection(true);
     statusView->setSelectionMode(QAbstractItemView::NoSelection);
     statusView->setShowGrid(false);

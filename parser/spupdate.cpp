@@ -86,7 +86,8 @@ void Parser_FillFilterValues(Session &session)
     // The checks run on a scratch tree: their marks are the update step's to set.
     ConfigurationTree scratch = session.tree;
     double cutoff = 0.0;
-    if (!CheckCutoff(scratch, session.record.cutoff, &cutoff)) SetItemText(session, kItemCutoff, kCutoffWhenInvalidText);
+    if (!CheckCutoff(scratch, session.record.cutoff, &cutoff))
+        SetItemText(session, kItemCutoff, kCutoffWhenInvalidText);
     int taps = 0;
     if (!CheckTaps(scratch, session.record.taps, &taps)) SetItemText(session, kItemTaps, kTapsWhenInvalidText);
 }

@@ -234,7 +234,8 @@ TEST(LayoutDetection, EachJobReadsItsOwnContainer)
     testsupport::WriteFile(dir.file("a_433.92M_250k.cu8"), std::string(2000, '\x80'));
     testsupport::WriteFile(dir.file("b_433.92M_250k.cf32"), std::string(8000, '\0'));
     testsupport::WriteFile(dir.file("c_433.92M_250k.bin"), std::string(2000, '\x80'));
-    const std::vector<Job> raw = ConvertDetected(dir, {"a_433.92M_250k.cu8", "b_433.92M_250k.cf32", "c_433.92M_250k.bin"});
+    const std::vector<Job> raw =
+        ConvertDetected(dir, {"a_433.92M_250k.cu8", "b_433.92M_250k.cf32", "c_433.92M_250k.bin"});
     ASSERT_EQ(raw.size(), 3u);
     EXPECT_EQ(raw[0].status, "Status: Done");
     EXPECT_EQ(raw[1].status,

@@ -400,6 +400,34 @@ TEST(MainWindow, ConvertsJobsAndUnlocksTheControlsAfterwards)
     EXPECT_EQ(cell(kJobMaxScaleFactor, 1).data(Qt::ToolTipRole), cell(kJobMaxScaleFactor, 1).data());
 }
 
+// A file that is gone and an output that cannot be made: the status log says what and why.
+TEST(MainWindow, FilesThatCannotBeReadOrWrittenSayWhy)
+{
+    TempDir data;
+    std::filesystem::copy_file(kExamples + "/tone16.bin", data.file("a.bin"));
+    testsupport::WriteFile(data.file("plain"), "a file where a folder is expected");
+    WindowFixture fixture(CopyExampleConfiguration);
+    fixture.window->addFiles(
+        {QString::fromStdString(data.file("vanish.s16")), QString::fromStdString(data.file("a.bin"))});
+    fixture.settle();
+    QAbstractItemModel *log = fixture.find<QTableView>("TABLE_STATUS")->model();
+    EXPECT_EQ(log->index(log->rowCount() - 1, 2).data().toString(),
+              "Cannot open vanish.s16: No such file or directory");
+    ASSERT_EQ(Gui_JobCount(fixture.session.jobs), 1);
+
+    const std::string output = data.file("plain") + "/a.bin.wv";
+    fixture.dialogs.files = {QString::fromStdString(output)};
+    ClickJobCell(fixture, kJobOutput);
+    fixture.click("BUTTON_CONVERT");
+    ASSERT_TRUE(fixture.waitFor([&] { return Idle(fixture.session); }));
+    EXPECT_EQ(JobStatus(fixture.session, 0), "Status: Output error");
+    QStringList lines;
+    for (int row = 0; row < log->rowCount(); ++row) lines << log->index(row, 2).data().toString();
+    EXPECT_TRUE(lines.contains(QString::fromStdString("Job 1: cannot create " + output + ": Not a directory")))
+        << lines.join("\n").toStdString();
+    EXPECT_EQ(StatusText(fixture), "1 job: 0 done, 1 failed");
+}
+
 TEST(MainWindow, RunLocksTheControlsSecondPressAbortsCloseKeepsTheStatuses)
 {
     TempDir data;

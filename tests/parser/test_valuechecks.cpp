@@ -74,7 +74,8 @@ TEST_F(ValueChecks, DoubleTakesOnePointAndAnExponentAndPointsToTheDecimalPoint)
 {
     double value = 5.0;
     const std::pair<const char *, double> numbers[] = {
-        {".", 0.0}, {"-", 0.0}, {"-.25", -0.25}, {"2.4e6", 2400000.0}, {"25E-2", 0.25}, {"-1e+2", -100.0}, {"0.1e1", 1.0}};
+        {".", 0.0}, {"-", 0.0}, {"-.25", -0.25}, {"2.4e6", 2400000.0},
+        {"25E-2", 0.25}, {"-1e+2", -100.0}, {"0.1e1", 1.0}};
     for (const auto &[text, expected] : numbers) {
         EXPECT_EQ(Parser_CheckDoubleValue(tree, text, -1e9, 1e9, item, &value), 1) << text;
         EXPECT_EQ(value, expected) << text;
@@ -106,7 +107,8 @@ TEST_F(ValueChecks, MultiplierLettersReadAsTheExponentTheyStandFor)
     for (const auto &[lettered, exponent] : same) {
         double expected = 0.0;
         ASSERT_EQ(Parser_ReadDecimalText(exponent, DecimalSuffixes::None, &expected), DecimalReading::Number);
-        EXPECT_EQ(Parser_ReadDecimalText(lettered, DecimalSuffixes::Metric, &value), DecimalReading::Number) << lettered;
+        EXPECT_EQ(Parser_ReadDecimalText(lettered, DecimalSuffixes::Metric, &value), DecimalReading::Number)
+            << lettered;
         EXPECT_EQ(value, expected) << lettered;  // bit for bit, not 2.4 * 1e6
     }
     EXPECT_EQ(value, -1700.0);

@@ -245,8 +245,9 @@ TEST(Faults, InputTruncatedWhileConverting)
         ASSERT_TRUE(truncated) << "the conversion ended before it could be truncated";
         EXPECT_EQ(Status(session, 0), "Input file(s) read error");
         const auto &rows = session.statusLog.rows;
-        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(),
-                                [](const StatusRow &row) { return row.text.find("became shorter") != std::string::npos; }));
+        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const StatusRow &row) {
+            return row.text.find("became shorter") != std::string::npos;
+        }));
         EXPECT_EQ(ReadFile(input + ".wv"), kOldWaveform);
         EXPECT_TRUE(TemporaryFiles(dir.path().string()).empty());
 

@@ -302,7 +302,8 @@ TEST_F(StartAbort, WhileLockedTheCoreRefusesEveryInputOfTheLockedControls)
     EXPECT_EQ(onConfigurationTree(session_, kItemShift, "0.2"), 0);
     EXPECT_EQ(onConfigurationString(session_, "third"), 0);
     EXPECT_EQ(Gui_SaveConfiguration(session_), 0);
-    EXPECT_EQ(onConfigurationRing(session_, 0, yes, [](const std::string &) { return std::optional<std::string>(); }), 0);
+    const auto noName = [](const std::string &) { return std::optional<std::string>(); };
+    EXPECT_EQ(onConfigurationRing(session_, 0, yes, noName), 0);
     EXPECT_EQ(onConfigurationDelete(session_, yes), 0);
 
     EXPECT_EQ(std::memcmp(&session_.record, &record, sizeof record), 0);
