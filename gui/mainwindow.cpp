@@ -188,6 +188,8 @@ void MainWindow::addShortcuts()
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Enter), this), &QShortcut::activated, this,
             &MainWindow::convert);
     connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, filesPage, &FilesPage::addSelectedFiles);
+    // Ctrl+Q closes as the window's close button does, with its question about unsaved edits.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this, &QWidget::close);
 }
 
 void MainWindow::showPlaced()

@@ -249,7 +249,11 @@ TEST(MainWindow, ClosingAnEditedNewOffersToSaveItUnderAName)
     EXPECT_EQ(StatusText(fixture), "Save configuration: Invalid name: a name cannot hold the character '/'");
     EXPECT_TRUE(std::filesystem::is_empty(fixture.configDir.path()));
 
-    EXPECT_TRUE(fixture.window->close());
+    fixture.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(fixture.window.get()));
+    QTest::keyClick(fixture.window.get(), Qt::Key_Q, Qt::ControlModifier);  // closes as the button does
+    fixture.settle();
+    EXPECT_FALSE(fixture.window->isVisible());
     EXPECT_EQ(fixture.dialogs.asked, (QStringList{kSaveQuestion, kSaveQuestion, kNamePrompt, kSaveQuestion, kNamePrompt,
                                                   kSaveQuestion, kNamePrompt}));
     // Saved with the edit, and remembered for the next start.
