@@ -46,8 +46,11 @@ void ApplyLayout(Session &session, const LayoutFacts &facts, DetectionResult &re
     }
     EditQuietly(session, kItemSamplerateSource, text::kUser);
     EditQuietly(session, kItemSamplerateUnit, "MHz");
+    // A file that gives no rate leaves it to the user: the rate of an earlier file is no answer.
     if (facts.samplerateHz.value)
         Edit(session, result, kItemSamplerateValue, "Samplerate [MHz]", App_RateText(*facts.samplerateHz.value), facts.samplerateHz);
+    else
+        EditQuietly(session, kItemSamplerateValue, "");
     // Only unsigned formats use the item; for the others it is dimmed and keeps its text.
     if (facts.centreUnsigned.value && session.tree.items[kItemCentreUnsigned].enabled)
         Edit(session, result, kItemCentreUnsigned, "Centre Unsigned", std::string(*facts.centreUnsigned.value ? text::kYes : text::kNo),
@@ -63,15 +66,17 @@ void ApplyLayout(Session &session, const LayoutFacts &facts, DetectionResult &re
 }
 
 // During a run each job reads these values from its own file: containers give all four, a
-// text file its header, a raw capture's name its comment and rate.
-void SetPerJobSources(ConfigurationRecord &record, ContainerKind kind)
+// text file its header, a raw capture's name its comment; the rate where the detected file's
+// name gave one (a name without it leaves the rate to the user, for every job).
+void SetPerJobSources(ConfigurationRecord &record, const LayoutFacts &facts)
 {
+    const ContainerKind kind = facts.kind;
     const bool container = kind == ContainerKind::Wav || kind == ContainerKind::SigMF || kind == ContainerKind::Wv;
     const std::string_view key = Layouts_ContainerKey(kind);
     (void)Layouts_SetReservedValue(record, kReservedHeader, container || kind == ContainerKind::Text ? key : "");
     (void)Layouts_SetReservedValue(record, kReservedTrailer, container ? key : "");
     (void)Layouts_SetReservedValue(record, kReservedComment, key);
-    (void)Layouts_SetReservedValue(record, kReservedRate, key);
+    (void)Layouts_SetReservedValue(record, kReservedRate, container || facts.samplerateHz.value ? key : "");
 }
 
 }  // namespace
@@ -113,7 +118,7 @@ DetectionResult App_DetectLayout(Session &session, const std::string &path)
         result.preset = facts.preset;
         result.notes = facts.notes;
         ApplyLayout(session, facts, result);
-        SetPerJobSources(session.record, facts.kind);
+        SetPerJobSources(session.record, facts);
         // The per-job sources change what the metadata steps derive: check everything again.
         Gui_CheckConfiguration(session, -1);
     }

@@ -169,9 +169,15 @@ void ApplyCentreUnsigned(Session &session)
 }
 
 // An edit of a metadata item takes that value over from the job files' containers: from now on
-// the configuration's own value applies to every job.
+// the configuration's own value applies to every job. An edit of the sample layout describes
+// the files by hand: none of the values is read from the files' containers any more.
 void TakeOverPerJobValue(Session &session, int item)
 {
+    if (OneOf(item, {kItemStructure, kItemEndianness, kItemFormat, kItemOrder})) {
+        for (std::string_view key : {kReservedHeader, kReservedTrailer, kReservedComment, kReservedRate})
+            (void)Layouts_SetReservedValue(session.record, key, "");
+        return;
+    }
     std::string_view key;
     if (OneOf(item, {kItemHeaderSource, kItemHeaderValue})) key = kReservedHeader;
     else if (OneOf(item, {kItemTrailerSource, kItemTrailerValue})) key = kReservedTrailer;

@@ -108,6 +108,7 @@ private:
                       Clock::time_point &lastDisplay);
     void ShowResults(int job, const PassResult &result);
     void LogIntervalCut(int job);
+    void LogConfigurationFaults(int job, int branch);
     using MeasureFunction = void (*)(PowerMeter &meter, const double *i, const double *q, int count);
     static void MeasureChunk(MeasureFunction measure, PowerMeter &meter, const double *i, const double *q, int n,
                              int16_t *encoded);
@@ -175,13 +176,35 @@ std::optional<JobOutcome> Worker::CheckJob(int job)
 
     Parser_Job1Changed(session_, Gui_JobInput(session_.jobs, job).c_str(), Gui_JobQ(session_.jobs, job).c_str());
     if (!session_.metadata.containerMismatch.empty()) return JobOutcome::FormatMismatch;
-    if (Gui_BranchIsFaulty(session_.tree, kItemMetadata)) return JobOutcome::MetadataError;
-    if (Gui_BranchIsFaulty(session_.tree, kItemIQ)) return JobOutcome::IqError;
-    if (Gui_BranchIsFaulty(session_.tree, kItemSignalProcessing)) return JobOutcome::SignalProcessingError;
+    for (auto [branch, outcome] : {std::pair{kItemMetadata, JobOutcome::MetadataError}, {kItemIQ, JobOutcome::IqError},
+                                   {kItemSignalProcessing, JobOutcome::SignalProcessingError}}) {
+        if (!Gui_BranchIsFaulty(session_.tree, branch)) continue;
+        LogConfigurationFaults(job, branch);
+        return outcome;
+    }
     const InputFiles &files = session_.files;
     if (!files.inputHandleI.valid() || (session_.settings.separateFiles && !files.inputHandleQ.valid()))
         return JobOutcome::InputError;
     return std::nullopt;
+}
+
+// Logs the items below `branch` that refuse the job, each by its path in the tree and with its
+// reason ("Job 2: Samplerate > Value: Value missing"): the tree shows the faults of job 1 only,
+// and a later job's file may lack what job 1's gives.
+void Worker::LogConfigurationFaults(int job, int branch)
+{
+    const ConfigurationTree &tree = session_.tree;
+    for (int item = 0; item < kTreeItemCount; ++item) {
+        if (tree.items[item].faultImage < 0) continue;
+        std::string path = tree.items[item].label;
+        int above = tree.items[item].parent;
+        for (; above >= 0 && above != branch; above = tree.items[above].parent)
+            path = tree.items[above].label + " > " + path;
+        if (above != branch) continue;
+        ConversionEvent log = MakeEvent(ConversionEvent::Kind::LogMessage);
+        log.text = "Job " + std::to_string(job + 1) + ": " + path + ": " + tree.items[item].message;
+        Emit(log);
+    }
 }
 
 // Logs, for the job in hand, that its automatic interval stops short of the input's end and of

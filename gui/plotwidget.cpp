@@ -25,7 +25,7 @@ constexpr int kEndMargin = 40;         // least room for a horizontal axis' labe
 constexpr int kTickLength = 4;
 constexpr double kGrabDistance = 5.0;  // how near a cursor line a press grabs it, in pixels
 constexpr double kZoomPerNotch = 1.25;  // also the zoom of one + or - key press
-constexpr double kPageSteps = 10.0;     // Page Up and Page Down move a cursor this many arrow steps
+constexpr double kPageSteps = 10.0;     // Page Up and Page Down move a cursor this many pixels
 constexpr double kMarkerRadius = 2.0;
 // A long line is stroked in pieces of this many segments: the rasteriser strokes a wide
 // antialiased polyline in time that grows faster than its length.

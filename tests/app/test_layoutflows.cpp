@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -241,6 +242,41 @@ TEST(LayoutDetection, EachJobReadsItsOwnContainer)
     EXPECT_EQ(raw[1].status,
               "Status: Format mismatch (file: 32 Bit Float, Little, IQ; configuration: 8 Bit Unsigned Integer, IQ)");
     EXPECT_EQ(raw[2].status, "Status: Done");
+}
+
+// What detection set for one file does not linger: a file that gives no rate leaves the Value to
+// the user, and a sample layout edited by hand reads nothing from the files any more. A job the
+// configuration refuses says which item and why.
+TEST(LayoutDetection, NothingOfAnEarlierFileLingers)
+{
+    TempDir dir;
+    testsupport::WriteFile(dir.file("a_433.92M_250k.cu8"), std::string(2000, '\x80'));
+    std::string columns = "# I Q\n";
+    for (int k = 0; k < 300; ++k) columns += std::to_string(k % 7) + " " + std::to_string(k % 5) + "\n";
+    testsupport::WriteFile(dir.file("columns.txt"), columns);
+    testsupport::WriteFile(dir.file("raw.bin"), Tone(2000, 2, Int16));
+    Session session;
+    testsupport::StartWithDefaults(session);
+    ASSERT_TRUE(App_DetectLayout(session, dir.file("a_433.92M_250k.cu8")).recognised);
+    EXPECT_EQ(session.tree.items[kItemSamplerateValue].value, "0.25");
+    ASSERT_TRUE(App_DetectLayout(session, dir.file("columns.txt")).recognised);
+    EXPECT_EQ(session.tree.items[kItemSamplerateValue].value, "");
+    EXPECT_EQ(Layouts_PerJobSource(session.record, kReservedRate), ContainerKind::None);
+    EXPECT_EQ(Layouts_PerJobSource(session.record, kReservedHeader), ContainerKind::Text);
+
+    testsupport::Edit(session, "format", "16 Bit Integer");
+    EXPECT_FALSE(Layouts_HasPerJobSources(session.record));
+    testsupport::Edit(session, "headerValue", "0");
+    std::filesystem::create_directories(dir.path() / "out");
+    std::vector<Job> jobs = Convert(session, dir.file("out"), {dir.file("raw.bin")});
+    EXPECT_EQ(jobs.front().status, "Config: Metadata error");
+    const auto &rows = session.statusLog.rows;
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const StatusRow &row) {
+        return row.text == "Job 1: Samplerate > Value: Value missing";
+    }));
+
+    testsupport::Edit(session, "samplerateValue", "1");
+    EXPECT_EQ(Convert(session, dir.file("out"), {}).front().status, "Status: Done");
 }
 
 TEST(Centring, UnsignedValuesCentredBeforeTheScaleOnlyWhenChosen)
