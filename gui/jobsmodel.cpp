@@ -159,13 +159,24 @@ void JobsModel::jobsRemoving(int first, int count)
 {
     beginRemoveRows(QModelIndex(), first, first + count - 1);
     removingItems_ = count * kItemsPerJob;
+    removingEnd_ = (first + count) * kItemsPerJob;
 }
 
 void JobsModel::jobsRemoved()
 {
     itemCount_ -= removingItems_;
-    removingItems_ = 0;
     endRemoveRows();
+    // Qt moves the persistent indexes of the job rows after the removed ones, not those of their
+    // children (an expanded status row, the current cell): an index's id is its item number,
+    // which drops by the items removed.
+    const QModelIndexList persistent = persistentIndexList();
+    for (const QModelIndex &index : persistent) {
+        const int item = itemOf(index);
+        if (OffsetOf(item) == kJobItem || item < removingEnd_) continue;
+        const auto movedItem = static_cast<quintptr>(item - removingItems_);
+        changePersistentIndex(index, createIndex(index.row(), index.column(), movedItem));
+    }
+    removingItems_ = 0;
 }
 
 void JobsModel::jobsChanged(int first, int count)

@@ -52,6 +52,7 @@ private:
     const Session &session_;
     int itemCount_ = 0;         // the item count the views were last told about
     int removingItems_ = 0;     // items announced by jobsRemoving, gone at jobsRemoved
+    int removingEnd_ = 0;       // the item after them
 };
 
 // Paints column 1 of the jobs tree: the progress bar of a status item, the "Remove" link of a

@@ -324,8 +324,12 @@ TEST(MainWindow, FilesBecomeJobsWhoseCellsOpenDialogsAndRemoveThem)
     ClickJobCell(fixture, kJobInput);
     EXPECT_EQ(Gui_JobInput(fixture.session.jobs, 0), data.file("big.bin"));
 
+    // A cell of job 2 held by a view (the current cell, an expanded row) follows its job up.
+    const QPersistentModelIndex held = static_cast<JobsModel *>(tree->model())->indexOf(kItemsPerJob + kJobOutput, 1);
     ClickJobCell(fixture, kJobItem);  // the Remove cell of job 1
     EXPECT_EQ(tree->model()->rowCount(), 1);
+    EXPECT_EQ(held.parent(), tree->model()->index(0, 0));
+    EXPECT_EQ(held.data().toString(), QString::fromStdString(Gui_JobOutput(fixture.session.jobs, 0)));
     EXPECT_EQ(tree->model()->index(0, 0).data().toString(), "Job 1");
     EXPECT_EQ(Gui_JobOutput(fixture.session.jobs, 0), data.file("big.bin") + ".wv");
 
