@@ -54,6 +54,5 @@ void ConfigurationTreeDelegate::setEditorData(QWidget *editor, const QModelIndex
 
 void ConfigurationTreeDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
 {
-    const QString text = EditorText(editor);
-    if (text != index.data(Qt::EditRole).toString()) model->setData(index, text, Qt::EditRole);
+    model->setData(index, EditorText(editor), Qt::EditRole);
 }

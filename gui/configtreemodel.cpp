@@ -146,9 +146,16 @@ Qt::ItemFlags ConfigurationTreeModel::flags(const QModelIndex &index) const
 bool ConfigurationTreeModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (!index.isValid() || index.column() != kValueColumn || role != Qt::EditRole) return false;
+    // An editor closed on the text it opened with changes nothing, unless the item is marked
+    // faulty: typing its value again then is the user's answer (for example taking over a value
+    // that each job's file was to give).
+    const int item = itemOf(index);
+    const TreeItem &cell = session_.tree.items[item];
+    const std::string text = value.toString().toStdString();
+    if (text == cell.value && cell.faultImage < 0) return false;
     // The core takes the edit and changes the tree; its notice redraws whatever else the edit
     // touched (enabled items, fault marks, counters).
-    if (onConfigurationTree(session_, itemOf(index), value.toString().toStdString()) == 0) return false;
+    if (onConfigurationTree(session_, item, text) == 0) return false;
     emit dataChanged(index.siblingAtColumn(kParameterColumn), index);
     return true;
 }

@@ -27,6 +27,7 @@
 #include "gui/jobsmodel.h"
 #include "gui/splash.h"
 #include "guitest.h"
+#include "layoutfixtures.h"
 
 using testsupport::TempDir;
 
@@ -649,6 +650,33 @@ TEST(MainWindow, FirstJobOfAnUneditedNewDescribesItselfAndPresetsLoadUnsaved)
         EXPECT_EQ(fixture.session.configurations.unsaved, 1);
         EXPECT_EQ(fixture.find<QComboBox>("RING_CONFIGURATION")->findText("tone16"), 0);
     }
+}
+
+// A value that each job's file was to give, typed again as it stands, is taken over: the fault
+// mark goes, where an editor closed on an unchanged valid value changes nothing.
+TEST(MainWindow, RetypingAFaultyValueTakesItOver)
+{
+    TempDir data;
+    using namespace layoutfixtures;
+    testsupport::WriteFile(data.file("tone.wav"), Riff(Fmt(1, 2, 1000000, 16) + Chunk("data", std::string(12000, '\1'))));
+    testsupport::WriteFile(data.file("raw.bin"), std::string(4000, '\1'));
+    WindowFixture fixture;
+    fixture.window->addFiles({QString::fromStdString(data.file("tone.wav"))});
+    fixture.settle();
+    ASSERT_EQ(onFilesTree(fixture.session, kJobItem), 1);
+    fixture.window->addFiles({QString::fromStdString(data.file("raw.bin"))});
+    fixture.settle();
+    const TreeItem &trailer = fixture.session.tree.items[kItemTrailerValue];
+    ASSERT_GE(trailer.faultImage, 0);  // a raw file has no WAV header to give it
+
+    auto *tree = fixture.find<QTreeView>("TREE_CONFIGURATION");
+    EditTreeCell(tree, kItemTrailerValue, QString::fromStdString(trailer.value));
+    EXPECT_LT(trailer.faultImage, 0);
+    EXPECT_EQ(Layouts_PerJobSource(fixture.session.record, kReservedTrailer), ContainerKind::None);
+
+    Gui_SetUnsavedStatus(fixture.session, 0);
+    EditTreeCell(tree, kItemMirror, QString::fromStdString(fixture.session.tree.items[kItemMirror].value));
+    EXPECT_EQ(fixture.session.configurations.unsaved, 0);
 }
 
 // A screen reader names every control the keyboard can reach, on every page: by its own text,
