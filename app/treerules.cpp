@@ -69,7 +69,13 @@ void ApplyStructure(Session &session)
     buttons.addIqVisible = !separate;
     buttons.addIVisible = separate;
     buttons.addQVisible = separate;
-    Gui_RelabelJobs(session.jobs, separate);
+    // The combined structure has no Q files: those the jobs had are gone, and the log says so.
+    if (const int dropped = Gui_RelabelJobs(session.jobs, separate); dropped > 0)
+        Gui_UpdateStatus(session,
+                         dropped == 1 ? std::string("Combined IQ (1 File): the Q file of 1 job was dropped")
+                                      : "Combined IQ (1 File): the Q files of " + std::to_string(dropped) +
+                                            " jobs were dropped",
+                         StatusIcon::Question);
     Session_Notify(session, SessionChange::Jobs);
 
     TreeItem &order = session.tree.items[kItemOrder];

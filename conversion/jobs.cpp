@@ -180,12 +180,15 @@ int Gui_SetJobPath(Session &session, int item, const std::string &path)
     return 1;
 }
 
-void Gui_RelabelJobs(JobList &jobs, bool separate)
+int Gui_RelabelJobs(JobList &jobs, bool separate)
 {
+    int dropped = 0;
     for (size_t first = 0; first < jobs.items.size(); first += kItemsPerJob) {
         jobs.items[first + kJobInput].label = separate ? "I File" : "IQ File";
+        dropped += !separate && !jobs.items[first + kJobQ].value.empty() ? 1 : 0;
         SetQCell(jobs.items[first + kJobQ], separate);
     }
+    return dropped;
 }
 
 int Gui_SetOutputDirectory(Session &session, const std::string *chosenDirectory)

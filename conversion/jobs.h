@@ -29,8 +29,9 @@ std::string Gui_CreateDefaultOutputFile(const JobList &jobs, const std::string &
 [[nodiscard]] int Gui_SetJobPath(Session &session, int item, const std::string &path);
 
 // Labels every job for the structure: "IQ File" and a plain, dimmed, emptied Q cell for the
-// combined structure; "I File" and a clickable "Q File" cell for separate files.
-void Gui_RelabelJobs(JobList &jobs, bool separate);
+// combined structure; "I File" and a clickable "Q File" cell for separate files. Returns how
+// many jobs lost a Q file.
+int Gui_RelabelJobs(JobList &jobs, bool separate);
 
 // The output directory choice: "Same as input" empties the directory; a chosen directory makes
 // it "User defined"; a cancelled choice (null) goes back to "Same as input". Returns 1, or 0

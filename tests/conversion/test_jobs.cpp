@@ -75,6 +75,7 @@ TEST(JobList, QFilesFillEmptyQCellsThenMakeJobs)
 
     Edit(session, "structure", "Combined IQ (1 File)");
     for (int job = 0; job < 4; ++job) EXPECT_EQ(Gui_JobQ(session.jobs, job), "");
+    EXPECT_EQ(session.statusLog.rows.back().text, "Combined IQ (1 File): the Q files of 3 jobs were dropped");
 }
 
 TEST(JobList, CombinedStructureTreatsQFilesAsInputs)
