@@ -220,6 +220,15 @@ bool Cli_TakeInterrupt() { return interrupted.exchange(false); }
 int Cli_Convert(const Selection &selection, const ConvertOptions &options)
 {
     const bool detect = selection.config.empty() && selection.preset.empty();
+    // Detection takes each file on its own, so it cannot pair I and Q files.
+    const auto separate = [](const std::pair<std::string, std::string> &set) {
+        return set.first == "structure" && set.second == text::kSeparate;
+    };
+    if (detect && std::any_of(selection.sets.begin(), selection.sets.end(), separate)) {
+        std::cerr << "quelvor-cli: each file is detected on its own; for I and Q files in pairs give the layout "
+                     "with --config or --preset\n";
+        return kExitUsage;
+    }
     const int slots = options.jobs > 0 ? options.jobs : Cli_CoreCount();
     if (slots > 1) return Cli_ConvertInParallel(selection, options, slots, detect);
     Cli_CatchInterrupts();

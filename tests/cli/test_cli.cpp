@@ -78,7 +78,13 @@ TEST(Cli, UsageErrorsExitWithTwo)
     EXPECT_EQ(unknown.exitStatus, 2);
     EXPECT_NE(unknown.err.find("valid slots: structure, endianness"), std::string::npos);
     EXPECT_EQ(RunCli({"convert", "--set", "noequals", "x.bin"}, dir).exitStatus, 2);
-    EXPECT_EQ(RunCli({"convert", "--set", "structure=Separate IQ (2 Files)", "a", "b", "c"}, dir).exitStatus, 2);
+    EXPECT_EQ(RunCli({"convert", "--set", "structure=Separate IQ (2 Files)", "--preset", "cs16", "a", "b", "c"}, dir)
+                  .exitStatus,
+              2);
+    // Detection takes each file on its own: a pair needs the layout given.
+    const Outcome paired = RunCli({"convert", "--set", "structure=Separate IQ (2 Files)", "i.bin", "q.bin"}, dir);
+    EXPECT_EQ(paired.exitStatus, 2);
+    EXPECT_NE(paired.err.find("give the layout with --config or --preset"), std::string::npos) << paired.err;
 
     const Outcome missing = RunCli({"--config-dir", dir.path().string(), "convert", "--config", "absent", "x"}, dir);
     EXPECT_EQ(missing.exitStatus, 2);
