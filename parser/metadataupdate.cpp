@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <string_view>
 
 #include "parser/formats.h"
 #include "parser/patterns.h"
@@ -220,8 +219,7 @@ void FindSamplerate(Session &session, const std::string &source, MetadataItem &r
     if (source == "User") {
         // "2.4M" is 2.4 MHz whatever the unit: a letter says the value is in Hz times its power.
         const std::string text = SlotText(session.record.samplerateValue);
-        const bool lettered = !text.empty() && std::string_view("kMG").find(text.back()) != std::string_view::npos;
-        const double factor = lettered ? UnitFactor("Hz") : unitFactor;
+        const double factor = Parser_HasMetricSuffix(text) ? UnitFactor("Hz") : unitFactor;
         double value = 0.0;
         if (Parser_CheckDoubleValue(session.tree, text.c_str(), kMinimumRateMHz / factor, kMaximumRateMHz / factor,
                                     kItemSamplerateValue, &value, DecimalSuffixes::Metric)) {

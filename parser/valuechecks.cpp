@@ -171,6 +171,8 @@ int Parser_CheckInteger64Value(ConfigurationTree &tree, const char *text, int64_
     return 1;
 }
 
+bool Parser_HasMetricSuffix(std::string_view text) { return !text.empty() && MetricPower(text.back()) != 0; }
+
 DecimalReading Parser_ReadDecimalText(const char *text, DecimalSuffixes suffixes, double *value)
 {
     if (IsEmpty(text)) return DecimalReading::Missing;

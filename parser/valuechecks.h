@@ -6,6 +6,7 @@
 // callers that act on the tree's marks (the branch checks) may leave it unread.
 
 #include <cstdint>
+#include <string_view>
 
 #include "configuration/tree.h"
 
@@ -42,6 +43,9 @@ enum class DecimalReading {
 // This is the one reader of decimal configuration texts: every check below, and so the
 // analysis, the runs, the command line's --set and loaded configuration files, read through it.
 [[nodiscard]] DecimalReading Parser_ReadDecimalText(const char *text, DecimalSuffixes suffixes, double *value);
+
+// Whether a decimal text ends in a multiplier letter (k, M or G), which Metric suffixes allow.
+[[nodiscard]] bool Parser_HasMetricSuffix(std::string_view text);
 
 // A decimal text (Parser_ReadDecimalText) with min <= value <= max. "Value missing",
 // "Numerical value expected" (with "(use a point as decimal separator)" added for a decimal
