@@ -117,7 +117,7 @@ LayoutReading Layouts_Detect(const std::string &path);
 // The sample rate written in a file name (no folder), where it cannot be misread: rtl_433's
 // "_<centre>M_<rate>k", gqrx's "gqrx_<date>_<time>_<centre>_<rate>_fc.raw", or a number with
 // "sps", "Sps", "SPS" or "S/s" and an optional k, M or G. "_<n>kHz" and "_<n>Hz" name a centre
-// frequency, never a rate.
+// frequency, never a rate. A zero rate names none.
 std::optional<double> Layouts_RateFromName(std::string_view fileName);
 
 // The centre frequency a file name gives, if any ("_433.92M_", "_<n>kHz", gqrx's centre).

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 #include "layouts/layouts.h"
@@ -109,18 +110,29 @@ std::optional<double> HertzToken(std::string_view name)
     return std::nullopt;
 }
 
-}  // namespace
+// A frequency a name gives: "_0sps" or an overflowing number names none.
+std::optional<double> Frequency(std::optional<double> hz)
+{
+    if (hz && std::isfinite(*hz) && *hz > 0.0) return hz;
+    return std::nullopt;
+}
 
-std::optional<double> Layouts_RateFromName(std::string_view fileName)
+std::optional<double> RateOf(std::string_view fileName)
 {
     if (const auto pair = Rtl433Pair(fileName)) return pair->rate;
     if (const auto gqrx = GqrxName(fileName)) return gqrx->rate;
     return SamplesPerSecond(fileName);
 }
 
-std::optional<double> Layouts_CentreFromName(std::string_view fileName)
+std::optional<double> CentreOf(std::string_view fileName)
 {
     if (const auto pair = Rtl433Pair(fileName)) return pair->centre;
     if (const auto gqrx = GqrxName(fileName)) return gqrx->centre;
     return HertzToken(fileName);
 }
+
+}  // namespace
+
+std::optional<double> Layouts_RateFromName(std::string_view fileName) { return Frequency(RateOf(fileName)); }
+
+std::optional<double> Layouts_CentreFromName(std::string_view fileName) { return Frequency(CentreOf(fileName)); }

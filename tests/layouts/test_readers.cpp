@@ -154,6 +154,7 @@ TEST(NameTokens, RatesOnlyWhereTheyCannotBeMisread)
     EXPECT_EQ(Layouts_CentreFromName("cap_433.92M_250k.cu8"), 433.92e6);
     EXPECT_EQ(Layouts_RateFromName("gqrx_20240101_120000_100000000_2000000_fc.raw"), 2000000.0);
     EXPECT_EQ(Layouts_RateFromName("rec_2.4Msps.cf32"), 2.4e6);
+    EXPECT_EQ(Layouts_RateFromName("rec_0sps.cf32"), std::nullopt);  // no rate, not a rate of 0
     EXPECT_EQ(Layouts_RateFromName("rec 10kSPS.cs16"), 10000.0);
     // Centre frequencies, and numbers that only look like rates, are not rates.
     for (const char *name : {"SDRSharp_20240101_120000Z_100000kHz_IQ.wav", "HDSDR_20240101_120000Z_7100kHz_RF.wav",
