@@ -59,7 +59,7 @@ MetadataPage::MetadataPage(Session &session, QWidget *parent) : QWidget(parent),
     hint = AddHintOverlay(header->viewport());
     for (auto [view, table] : {std::pair{header, kTableHeader}, std::pair{trailer, kTableTrailer}})
         connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
-                [this, table](const QModelIndex &current) { moveMarker(table, current); });
+                [this, table = table](const QModelIndex &current) { moveMarker(table, current); });
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);

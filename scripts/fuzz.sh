@@ -17,7 +17,9 @@ build="$top/build-fuzz"
 
 cc=$(command -v clang-14 || command -v clang)
 cxx=$(command -v clang++-14 || command -v clang++)
-CC=$cc CXX=$cxx cmake -S "$top" -B "$build" -DQUELVOR_FUZZ=ON -DQUELVOR_WERROR=ON -DBUILD_GUI=OFF \
+generator=()  # a new build folder uses Ninja where it is installed
+if [ ! -f "$build/CMakeCache.txt" ] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
+CC=$cc CXX=$cxx cmake -S "$top" -B "$build" "${generator[@]}" -DQUELVOR_FUZZ=ON -DQUELVOR_WERROR=ON -DBUILD_GUI=OFF \
     -DBUILD_TESTS=OFF -DBUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
 

@@ -9,6 +9,17 @@
 
 namespace testsupport {
 
+// Whether this program runs under the address or thread sanitizer (gcc says so with
+// __SANITIZE_*, clang with __has_feature). They keep freed memory in quarantine and shadow it, so
+// resident sizes there say nothing about the program's own use.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+inline constexpr bool kSanitized = __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 // A fresh directory under the system's temporary directory, removed with its content.
 class TempDir {
 public:

@@ -28,8 +28,6 @@
 
 namespace {
 
-inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
-
 void Settle()
 {
     for (int round = 0; round < 3; ++round) QCoreApplication::processEvents();

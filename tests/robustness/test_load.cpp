@@ -11,17 +11,10 @@
 #include "testsupport.h"
 
 using namespace robustness;
+using testsupport::kSanitized;
 using testsupport::TempDir;
 
 namespace {
-
-// The sanitizers keep freed memory in quarantine and shadow it, so resident sizes there say
-// nothing about the program's own use.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
 
 void ReportPeak(const char *what, long beforeKilobytes)
 {
