@@ -21,7 +21,7 @@ generator=()  # a new build folder uses Ninja where it is installed
 if [ ! -f "$build/CMakeCache.txt" ] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
 CC=$cc CXX=$cxx cmake -S "$top" -B "$build" "${generator[@]}" -DQUELVOR_FUZZ=ON -DQUELVOR_WERROR=ON -DBUILD_GUI=OFF \
     -DBUILD_TESTS=OFF -DBUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target fuzz_targets
 
 if [ $# -gt 0 ]; then
     targets=("$@")
