@@ -122,8 +122,11 @@ void Scheduler::Start(int job)
     }
     running.logged = Cli_PrintStatusLog(session, 0);
     // As many jobs as cores keep every core busy: a job's own helper thread would only take
-    // turns with the other jobs.
-    session.run.coresShared = slots_ >= Cli_CoreCount();
+    // turns with the other jobs. A job with fewer beside it than cores (one file with --jobs 0,
+    // say) keeps its helper, or a core would stay idle.
+    const int jobsLeft = static_cast<int>(statuses_.size()) - job;  // this one and those after it
+    const int busy = std::min(slots_, static_cast<int>(running_.size()) + jobsLeft);
+    session.run.coresShared = busy >= Cli_CoreCount();
     session.run.ownResultLines = true;  // the job lines and the summary of Apply and the end
     const bool started = onConversion(session, [this, job](const ConversionEvent &event) {
         queue_.Push({job, event});
