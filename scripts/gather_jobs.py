@@ -21,6 +21,9 @@ import os
 import sys
 
 
+PROGRAM = os.path.basename(sys.argv[0])  # quelvor-gather-jobs where installed
+
+
 def read_jobs(paths):
     """The job objects of every line of the files (stdin without files), with where each came from."""
     streams = [(path, open(path, encoding="utf-8")) for path in paths] or [("<stdin>", sys.stdin)]
@@ -70,8 +73,11 @@ def main():
             with open(arguments.expect, encoding="utf-8") as listing:
                 expected = {os.path.normpath(line.rstrip("\n")) for line in listing if line.strip()}
         jobs = read_jobs(arguments.files)
-    except (OSError, ValueError) as error:
-        print(f"gather_jobs: {error}", file=sys.stderr)
+    except OSError as error:
+        print(f"{PROGRAM}: cannot read {error.filename}: {error.strerror}", file=sys.stderr)
+        return 2
+    except ValueError as error:
+        print(f"{PROGRAM}: {error}", file=sys.stderr)
         return 2
     summary = summarise(jobs, expected)
     print(json.dumps(summary, indent=2))
